@@ -1,0 +1,141 @@
+// Helpers shared by the test programs: deadlines, scratch directories, child
+// processes and process resource counts. Header-only; used from tests only.
+#pragma once
+
+#include <dirent.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+using namespace std::chrono_literals;
+
+// Polls pred until it holds or the deadline passes; returns its last value.
+// Deadlines are generous: a slow machine only makes a passing test slower.
+inline bool waitUntil(const std::function<bool()>& pred,
+                      std::chrono::milliseconds deadline = 20s) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() >= end) return pred();
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+// A fresh directory, removed with everything in it when the object goes.
+class ScratchDir {
+public:
+    ScratchDir() {
+        const char* base = getenv("TMPDIR");
+        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/zeptest.XXXXXX";
+        std::vector<char> buf(tmpl.begin(), tmpl.end());
+        buf.push_back('\0');
+        if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = buf.data();
+    }
+    ~ScratchDir() {
+        std::string cmd = "rm -rf '" + path_ + "'";
+        if (system(cmd.c_str()) != 0) { /* best effort */ }
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Points the platform stand-ins (message framework sockets, diagnostic logs)
+// of this process and of the children it starts at a private directory, so
+// tests never meet each other or a developer's running system.
+class PlatformSandbox {
+public:
+    PlatformSandbox() {
+        setenv("HUL_MFW_DIR", dir_.path().c_str(), 1);
+        setenv("HUL_DIAG_DIR", dir_.path().c_str(), 1);
+    }
+    const ScratchDir& dir() const { return dir_; }
+
+private:
+    ScratchDir dir_;
+};
+
+// A child process started from argv; killed (SIGKILL) and reaped when the
+// object goes unless it was waited for.
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& argv,
+                          const std::vector<std::string>& env = {}) {
+        pid_ = fork();
+        if (pid_ < 0) throw std::runtime_error("fork failed");
+        if (pid_ == 0) {
+            for (const auto& kv : env) putenv(strdup(kv.c_str()));
+            std::vector<char*> args;
+            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            perror("execv");
+            _exit(127);
+        }
+    }
+    ~ChildProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    void kill9() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+            pid_ = -1;
+        }
+    }
+    // Waits for the child to exit; returns its exit status (-1 on a signal or time-out).
+    int wait(std::chrono::milliseconds deadline = 60s) {
+        int status = 0;
+        bool done = waitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, deadline);
+        if (!done) return -1;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+inline int countDirEntries(const char* path) {
+    DIR* d = opendir(path);
+    if (!d) return -1;
+    int n = 0;
+    while (dirent* e = readdir(d))
+        if (e->d_name[0] != '.') ++n;
+    closedir(d);
+    return n;
+}
+
+// Threads of this process.
+inline int threadCount() { return countDirEntries("/proc/self/task"); }
+// Open file descriptors of this process (the directory stream's own is not counted).
+inline int openFdCount() { return countDirEntries("/proc/self/fd") - 1; }
+
+}  // namespace testsupport
