@@ -1,0 +1,221 @@
+#include "ZepOam.h"
+
+#include <atomic>
+#include <cinttypes>
+#include <cstdio>
+#include <mutex>
+
+#include "OperationalLog.h"
+#include "ZepOamMfw.h"
+#include "ZepOamUsrlib.h"
+#include "tevo.h"
+
+namespace {
+
+constexpr char kConnectEventName[] = "OamZepConnectEvnt";
+constexpr uint32_t kConnectAttemptMs = 1000;
+constexpr uint32_t kShutdownWaitMs = 10000;
+
+// The callback table; slot order is delivery order. Written under
+// gTableMutex, read without a lock by event delivery.
+std::atomic<ZepOamEventHandler> ul[ZEP_OAM_CALLBACK_SLOTS];
+std::mutex gTableMutex;
+
+// The connection record.
+struct ConnectionRecord {
+    std::atomic<int32_t> useCount{0};
+    std::atomic<uint32_t> connectEvent{0};
+    std::atomic<uint32_t> connectTask{0};
+    // 1 while a connection task is trying. Changed only under gConnMutex, so
+    // that the task, a new ZepOamConnect and a shut-down agree on who owns
+    // the task and its handle.
+    std::atomic<uint32_t> connecting{0};
+};
+ConnectionRecord il;
+
+// Serialises first initialisation against last shut-down.
+std::mutex gLifeMutex;
+// Guards the hand-over of the connection task (see connecting).
+std::mutex gConnMutex;
+// Another link-down came while the task was trying: its success may predate
+// the loss, so it must make sure of the link once more. Guarded by gConnMutex.
+bool gConnectAgain = false;
+
+void logText(const char* text) { AddToLog(0, ZEP_LOG_CODE_INFO, text, 0, 0); }
+
+uintptr_t addressOf(ZepOamEventHandler handler) { return reinterpret_cast<uintptr_t>(handler); }
+
+}  // namespace
+
+uint32_t ZepOamInit() {
+    std::lock_guard<std::mutex> life(gLifeMutex);
+    if (il.useCount.load() == 0) {
+        {
+            std::lock_guard<std::mutex> table(gTableMutex);
+            for (auto& slot : ul) slot.store(nullptr);
+        }
+        CreateOperationalLog();
+        ZepOamMfwInit();
+    }
+    il.useCount.fetch_add(1);
+    return ZEP_OAM_OK;
+}
+
+uint32_t ZepOamRegisterCallback(ZepOamEventHandler handler) {
+    char text[64];
+    std::snprintf(text, sizeof text, "ZepOamRegisterCallback %" PRIxPTR, addressOf(handler));
+    logText(text);
+    if (!handler) return ZEP_OAM_INVALID_ARG;
+
+    int chosen = -1;
+    {
+        std::lock_guard<std::mutex> table(gTableMutex);
+        for (int i = 0; i < ZEP_OAM_CALLBACK_SLOTS; ++i) {
+            const ZepOamEventHandler current = ul[i].load();
+            if (current == handler) {
+                chosen = i;
+                break;
+            }
+            if (chosen < 0 && current == nullptr) chosen = i;
+        }
+        if (chosen < 0) return ZEP_OAM_TABLE_FULL;
+        ul[chosen].store(handler);
+    }
+    uint32_t rc = ZEP_OAM_OK;
+    // The table is complete once the last slot is taken.
+    if (chosen == ZEP_OAM_CALLBACK_SLOTS - 1) {
+        rc = ZepOamConnect();
+        if (rc == 0) rc = ZepOamMfwConnect();
+    }
+    return rc;
+}
+
+uint32_t ZepOamResetCallback(ZepOamEventHandler handler) {
+    char text[64];
+    std::snprintf(text, sizeof text, "ZepOamResetCallback %p",
+                  reinterpret_cast<void*>(addressOf(handler)));
+    logText(text);
+    std::lock_guard<std::mutex> table(gTableMutex);
+    for (auto& slot : ul) {
+        if (slot.load() == handler) slot.store(nullptr);
+    }
+    return ZEP_OAM_OK;
+}
+
+uint32_t ZepOamShutdown() {
+    logText("ZepOamShutdown");
+    std::lock_guard<std::mutex> life(gLifeMutex);
+    if (il.useCount.load() < 1) return ZEP_OAM_OK;
+    if (il.useCount.fetch_sub(1) - 1 > 0) return ZEP_OAM_OK;
+
+    // The last user has gone. Take over a connection task that is still
+    // trying: from here on it only signals the connect event and ends.
+    uint32_t task = 0;
+    bool tookOver = false;
+    {
+        std::lock_guard<std::mutex> conn(gConnMutex);
+        if (il.connecting.load() == 1) {
+            il.connecting.store(0);
+            gConnectAgain = false;
+            task = il.connectTask.exchange(0);
+            tookOver = true;
+        }
+    }
+    if (tookOver) {
+        const uint32_t event = il.connectEvent.load();
+        if (task != 0) {
+            if (event != 0 && osReceiveEvent(event, kShutdownWaitMs) != 0) osKillTask(task);
+            osCloseTaskHandle(task);
+        }
+        if (event != 0) {
+            osKillEvent(event);
+            il.connectEvent.store(0);
+        }
+    }
+    ZepOamMfwShutdown();
+    DestroyOperationalLog();
+    return ZEP_OAM_OK;
+}
+
+uint32_t ZepOamSend(uint32_t code, const void* payload, uint32_t length) {
+    return ZepOamUsrlibSend(code, payload, length, 0);
+}
+
+uint32_t ZepOamConnect() {
+    logText("ZepOamConnect");
+    std::lock_guard<std::mutex> conn(gConnMutex);
+    // After the last shut-down there is no one to connect for (a link-down
+    // raised while the transport stops must not start a task that outlives it).
+    if (il.useCount.load() < 1) return ZEP_OAM_OK;
+
+    OS_HANDLE event = 0;
+    uint32_t rc = osCreateEvent(kConnectEventName, 0, &event);
+    if (rc != 0 && rc != OS_ERR_EVENT_EXISTS) {
+        il.connectEvent.store(0);
+        return rc;
+    }
+    il.connectEvent.store(event);
+
+    // One task tries at a time; two would race to start two listeners.
+    if (il.connecting.load() == 1) {
+        gConnectAgain = true;
+        return ZEP_OAM_OK;
+    }
+    il.connecting.store(1);
+    gConnectAgain = false;
+    OS_HANDLE task = 0;
+    rc = osCreateTask("OamZepConnect", 0, 16000, ZepOamConnectThread, nullptr, 0, &task);
+    if (rc != 0) {
+        il.connecting.store(0);
+        il.connectTask.store(0);
+        return rc;
+    }
+    il.connectTask.store(task);
+    return ZEP_OAM_OK;
+}
+
+void ZepOamConnectThread(void*) {
+    logText("Trying to connect to zep...!!!");
+    uint32_t self = 0;
+    {
+        // ZepOamConnect holds the lock until our handle is recorded.
+        std::lock_guard<std::mutex> conn(gConnMutex);
+        self = il.connectTask.load();
+    }
+    for (;;) {
+        const uint32_t rc = ConnectToZep(0, 0, 0, kConnectAttemptMs, ZepOamCallback);
+        if (rc == 0) logText("ZepOam connection established with zep");
+
+        std::unique_lock<std::mutex> conn(gConnMutex);
+        if (il.connecting.load() == 0) {
+            // A shut-down has taken the task over and waits for our signal;
+            // it closes our handle and deletes the event.
+            conn.unlock();
+            if (const uint32_t event = il.connectEvent.load()) osSendEvent(event);
+            return;
+        }
+        if (rc == 0 && !gConnectAgain) {
+            // Connected: nothing is left for this task. Ending here, instead
+            // of lingering until a shut-down, keeps one task per attempt.
+            il.connecting.store(0);
+            if (il.connectTask.load() == self) il.connectTask.store(0);
+            osCloseTaskHandle(self);
+            return;
+        }
+        gConnectAgain = false;
+        conn.unlock();
+        // An attempt that failed without waiting (the framework refused at
+        // once) must not turn the retries into a spin.
+        if (rc != 0 && rc != ZEP_OAM_GATEWAY_NOT_FOUND) osSleep(kConnectAttemptMs);
+    }
+}
+
+void ZepOamCallback(sZepToOamEvents* event, uint32_t) {
+    if (!event) return;
+    for (auto& slot : ul) {
+        if (const ZepOamEventHandler handler = slot.load()) handler(event);
+    }
+    if (event->getType() == ZEP_EVT_LINK_DOWN) ZepOamConnect();
+}
+
+uint32_t ZepOamMfwConnect() { return ZEP_OAM_OK; }

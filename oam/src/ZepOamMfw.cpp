@@ -1,0 +1,94 @@
+#include "ZepOamMfw.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "HulMfw.h"
+#include "TransportInternal.h"
+#include "tevo.h"
+
+namespace {
+
+// Shared between the loop task and whoever initialises or stops the link.
+std::atomic<uint32_t> gQuit{0};
+std::atomic<uint32_t> gLoopTask{0};
+std::atomic<uint32_t> gOwnProcess{0};
+
+// Lets a shut-down wait for the loop to have left the framework, so that a
+// later initialisation finds the process a non-participant and starts afresh.
+std::mutex gLoopMutex;
+std::condition_variable gLoopEnded;
+bool gLoopRunning = false;  // guarded by gLoopMutex
+
+thread_local bool tOnLoopTask = false;
+
+constexpr std::chrono::milliseconds kStopWait{10000};
+
+}  // namespace
+
+uint32_t ZepOamMfwInit() {
+    HUL_PROCESS_HANDLE own = 0;
+    uint32_t rc = HulMfwGetProcessHandle(nullptr, &own);
+    if (rc != 0) {
+        rc = HulMfwInitialize();
+        if (rc != 0) return rc;
+        // Our handle exists only now; the quit message needs it.
+        HulMfwGetProcessHandle(nullptr, &own);
+        gOwnProcess.store(own);
+        gQuit.store(0);
+        {
+            std::lock_guard<std::mutex> lock(gLoopMutex);
+            gLoopRunning = true;
+        }
+        OS_HANDLE task = 0;
+        rc = osCreateTask("ZepOamMfwLoop", 0, 10000, ZepOamMfwThread, nullptr, 0, &task);
+        if (rc != 0) {
+            std::lock_guard<std::mutex> lock(gLoopMutex);
+            gLoopRunning = false;
+            return rc;
+        }
+        gLoopTask.store(task);
+    }
+    gOwnProcess.store(own);
+    return HulMfwRegisterCallback(0, ZepOamMfwDefaultCallback);
+}
+
+void ZepOamMfwThread(void*) {
+    tOnLoopTask = true;
+    while (gQuit.load() == 0) {
+        const uint32_t rc = HulMfwProcessNextMessage(HUL_MFW_WAIT_FOREVER);
+        // A framework that fails at once (the process left it under us) would
+        // otherwise turn this loop into a spin.
+        if (rc != 0 && rc != HUL_ERR_TIMEOUT) osSleep(10);
+    }
+    HulMfwCleanup();
+    {
+        std::lock_guard<std::mutex> lock(gLoopMutex);
+        gLoopRunning = false;
+    }
+    gLoopEnded.notify_all();
+}
+
+void ZepOamMfwDefaultCallback(uint16_t, uint32_t, void*, uint32_t) {}
+
+void ZepOamMfwSendQuitMessage() {
+    unsigned char buffer[HUL_MFW_HEADER_SIZE] = {};
+    HulMfwSendMessage(gOwnProcess.load(), HUL_MFW_CLASS_QUIT, 0, buffer, 0);
+}
+
+uint32_t ZepOamMfwShutdown() {
+    zepoam_detail::stopGatewayListener();
+    gQuit.store(1);
+    ZepOamMfwSendQuitMessage();
+    const uint32_t task = gLoopTask.exchange(0);
+    if (task != 0) {
+        if (!tOnLoopTask) {
+            std::unique_lock<std::mutex> lock(gLoopMutex);
+            gLoopEnded.wait_for(lock, kStopWait, [] { return !gLoopRunning; });
+        }
+        osCloseTaskHandle(task);
+    }
+    return 0;
+}

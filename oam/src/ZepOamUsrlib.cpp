@@ -1,0 +1,225 @@
+#include "ZepOamUsrlib.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+#include "HulMfw.h"
+#include "TransportInternal.h"
+#include "ZepOamResult.h"
+#include "tevo.h"
+
+namespace {
+
+constexpr char kGatewayName[] = "zep";
+constexpr uint32_t kPollMs = 1000;
+constexpr std::chrono::milliseconds kPollInterval{kPollMs};
+constexpr std::chrono::milliseconds kStopWait{10000};
+
+// Offsets inside a received framework buffer.
+constexpr uint32_t kSenderOffset = HUL_MFW_SENDER_OFFSET;
+constexpr uint32_t kEventOffset = ZEP_ENVELOPE_CODE_OFFSET;
+// Body bytes (counted from offset 24) needed for the event type, and for a
+// complete event record.
+constexpr uint32_t kBodyToEvent = kEventOffset - HUL_MFW_HEADER_SIZE;
+constexpr uint32_t kMinBody = kBodyToEvent + 4;
+constexpr uint32_t kFullBody = kBodyToEvent + sZepToOamEvents::kSize;
+
+// The link record. Its words are shared by the connection task, the
+// listener, the framework's dispatching task and every sending thread.
+struct LinkRecord {
+    std::atomic<uint32_t> listenerTask{0};
+    std::atomic<uint32_t> linkUp{0};
+    std::atomic<ZepOamLinkCallback> callback{nullptr};
+    std::atomic<uint32_t> ownProcess{0};
+    std::atomic<uint32_t> gatewayProcess{0};
+
+    void clear() {
+        listenerTask.store(0);
+        linkUp.store(0);
+        callback.store(nullptr);
+        ownProcess.store(0);
+        gatewayProcess.store(0);
+    }
+};
+LinkRecord l;
+
+// Set once ConnectToZep's one-time set-up has succeeded.
+std::atomic<bool> bLocalMfwInitialized{false};
+
+// Serialises starting the listener against its end and against a stop, and
+// carries the stop request: the listener waits on it between polls, so a stop
+// takes effect at once instead of after the poll interval.
+std::mutex gLinkMutex;
+std::condition_variable gLinkChanged;
+bool gStopListener = false;  // guarded by gLinkMutex
+int gLiveListeners = 0;      // listener tasks not yet returned; guarded by gLinkMutex
+
+thread_local bool tOnListener = false;
+
+// Sleeps until the next poll; true when a stop was asked for instead.
+bool waitForNextPoll() {
+    std::unique_lock<std::mutex> lock(gLinkMutex);
+    return gLinkChanged.wait_for(lock, kPollInterval, [] { return gStopListener; });
+}
+
+void listenerDone() {
+    {
+        std::lock_guard<std::mutex> lock(gLinkMutex);
+        --gLiveListeners;
+    }
+    gLinkChanged.notify_all();
+}
+
+// Closes the listener's own handle and clears the record's word, so that the
+// next successful ConnectToZep may start a new listener. Caller holds gLinkMutex.
+void releaseListenerHandle(uint32_t self) {
+    if (l.listenerTask.load() == self) l.listenerTask.store(0);
+    osCloseTaskHandle(self);
+}
+
+}  // namespace
+
+uint32_t ConnectToZep(uint32_t, uint32_t, uint32_t, uint32_t timeout,
+                      ZepOamLinkCallback callback) {
+    if (!callback) return ZEP_OAM_INVALID_ARG;
+    {
+        std::lock_guard<std::mutex> lock(gLinkMutex);
+        if (!bLocalMfwInitialized.load()) {
+            l.clear();
+            HUL_PROCESS_HANDLE own = 0;
+            const uint32_t rc = HulMfwGetProcessHandle(nullptr, &own);
+            if (rc != 0) return rc;
+            l.ownProcess.store(own);
+            HulMfwRegisterCallback(ZEP_MFW_CLASS_ENVELOPE, ZepOamUsrlibCallback);
+            bLocalMfwInitialized.store(true);
+        }
+    }
+    l.callback.store(callback);
+
+    bool found = false;
+    while (timeout != 0) {
+        HUL_PROCESS_HANDLE gateway = 0;
+        const uint32_t rc = HulMfwGetProcessHandle(kGatewayName, &gateway);
+        if (rc == 0) l.gatewayProcess.store(gateway);
+        if (rc == 0 && l.linkUp.load() == 1) {
+            found = true;
+            break;
+        }
+        const uint32_t slice = std::min(timeout, kPollMs);
+        timeout -= slice;
+        osSleep(slice);
+    }
+    if (!found) return ZEP_OAM_GATEWAY_NOT_FOUND;
+
+    std::lock_guard<std::mutex> lock(gLinkMutex);
+    // One listener watches one gateway; a second would raise a second
+    // link-down for the same loss.
+    if (l.listenerTask.load() != 0) return 0;
+    if (gStopListener) return 0;  // the transport is being stopped
+    OS_HANDLE task = 0;
+    const uint32_t rc =
+        osCreateTask("OamZepUsrlibLstner", 0, 10000, ListenForMessages, nullptr, 0, &task);
+    if (rc != 0) return rc;
+    l.listenerTask.store(task);
+    ++gLiveListeners;
+    return 0;
+}
+
+void ListenForMessages(void*) {
+    tOnListener = true;
+    uint32_t self = 0;
+    uint32_t watched = 0;
+    {
+        // ConnectToZep holds the lock until our handle is in the record.
+        std::lock_guard<std::mutex> lock(gLinkMutex);
+        self = l.listenerTask.load();
+        watched = l.gatewayProcess.load();
+    }
+    // Ends the task without a link-down: the transport is being stopped.
+    auto endOnStop = [self] {
+        {
+            std::lock_guard<std::mutex> lock(gLinkMutex);
+            releaseListenerHandle(self);
+        }
+        listenerDone();
+    };
+    for (;;) {
+        HUL_PROCESS_HANDLE now = 0;
+        const uint32_t rc = HulMfwGetProcessHandle(kGatewayName, &now);
+        // A new handle under the name is a restarted gateway: the one we were
+        // linked to is gone just as if the name had disappeared.
+        if (rc != 0 || now != watched) break;
+        if (waitForNextPoll()) return endOnStop();
+    }
+    bool stopping = false;
+    {
+        std::lock_guard<std::mutex> lock(gLinkMutex);
+        stopping = gStopListener;
+        if (!stopping) {
+            l.linkUp.store(0);
+            // Cleared before the event goes out: the reconnection it triggers
+            // may succeed before this task has returned.
+            releaseListenerHandle(self);
+        }
+    }
+    if (stopping) return endOnStop();
+    sZepToOamEvents down = sZepToOamEvents::ofType(ZEP_EVT_LINK_DOWN);
+    if (ZepOamLinkCallback cb = l.callback.load()) cb(&down, 0);
+    listenerDone();
+}
+
+void ZepOamUsrlibCallback(uint16_t, uint32_t length, void* message, uint32_t) {
+    if (!message || length < kMinBody) return;  // no event type: nothing to deliver
+    unsigned char* bytes = static_cast<unsigned char*>(message);
+    const uint32_t type = zeprec::loadU32(bytes + kEventOffset);
+    if (l.linkUp.load() == 0) {
+        l.gatewayProcess.store(zeprec::loadU32(bytes + kSenderOffset));
+        if (type == ZEP_EVT_LINK_UP) l.linkUp.store(1);
+    }
+    ZepOamLinkCallback cb = l.callback.load();
+    if (!cb) return;
+    const uint32_t value = zeprec::loadU32(bytes + ZEP_ENVELOPE_FLAG_OFFSET);
+    if (length >= kFullBody) {
+        cb(reinterpret_cast<sZepToOamEvents*>(bytes + kEventOffset), value);
+    } else {
+        // A short message: the handlers read whole records, so they get the
+        // bytes that came followed by zeros.
+        sZepToOamEvents event = zeprec::fromBytes<sZepToOamEvents>(bytes + kEventOffset,
+                                                                   length - kBodyToEvent);
+        cb(&event, value);
+    }
+}
+
+uint32_t ZepOamUsrlibSend(uint32_t code, const void* payload, uint32_t length, uint32_t flag) {
+    if (!payload || length > ZEP_ENVELOPE_MAX_PAYLOAD) return ZEP_OAM_INVALID_ARG;
+    unsigned char buffer[ZEP_ENVELOPE_BUFFER_SIZE];
+    std::memset(buffer, 0, ZEP_ENVELOPE_PAYLOAD_OFFSET);
+    zeprec::storeU32(buffer + ZEP_ENVELOPE_MARK_OFFSET, ZEP_ENVELOPE_MARK);
+    zeprec::storeU32(buffer + ZEP_ENVELOPE_FLAG_OFFSET, flag);
+    zeprec::storeU32(buffer + ZEP_ENVELOPE_CODE_OFFSET, code);
+    if (length) std::memcpy(buffer + ZEP_ENVELOPE_PAYLOAD_OFFSET, payload, length);
+    return HulMfwSendMessage(l.gatewayProcess.load(), ZEP_MFW_CLASS_ENVELOPE, 0, buffer,
+                             length + ZEP_ENVELOPE_OVERHEAD);
+}
+
+namespace zepoam_detail {
+
+void stopGatewayListener() {
+    std::unique_lock<std::mutex> lock(gLinkMutex);
+    gStopListener = true;
+    gLinkChanged.notify_all();
+    // A listener delivering link-down may be running the handlers; wait for
+    // it too (but not for ourselves, should a handler be the one stopping).
+    const int self = tOnListener ? 1 : 0;
+    gLinkChanged.wait_for(lock, kStopWait, [self] { return gLiveListeners <= self; });
+    gStopListener = false;
+    l.linkUp.store(0);
+    l.gatewayProcess.store(0);
+    bLocalMfwInitialized.store(false);
+}
+
+}  // namespace zepoam_detail
