@@ -140,6 +140,7 @@ struct Handshake {
     std::atomic<pid_t> tid{0};
     pid_t shutdownTid = 0;  // when set, signal only once that thread is blocked
     std::atomic<bool> sent{false};
+    std::atomic<bool> leaving{false};  // the task's last touch of this object
 };
 
 void connectionTask(void* argument) {
@@ -149,6 +150,7 @@ void connectionTask(void* argument) {
     osSendEvent(h->event);
     h->sent = true;
     while (h->event != 0) osSleep(1);
+    h->leaving = true;
     osKillTask(0);
 }
 
@@ -168,7 +170,7 @@ TEST(TevoEvent, ConnectionHandshakeCompletesAndTheTaskEnds) {
         EXPECT_EQ(0u, osCloseTaskHandle(task));
         EXPECT_EQ(0u, osKillEvent(event));
         h.event = 0;
-        ASSERT_TRUE(waitUntil([&] { return h.tid != 0 && !threadAlive(h.tid); }));
+        ASSERT_TRUE(waitUntil([&] { return h.leaving && !threadAlive(h.tid); }));
     }
 }
 

@@ -164,6 +164,7 @@ struct Closing {
     std::atomic<pid_t> tid{0};
     std::atomic<unsigned> laps{0};
     std::atomic<bool> quit{false};
+    std::atomic<bool> done{false};  // the task's last touch of this object
 };
 
 void runUntilQuit(void* argument) {
@@ -174,6 +175,7 @@ void runUntilQuit(void* argument) {
         ++c->laps;
         osSleep(1);
     }
+    c->done = true;
 }
 
 TEST(TevoTask, ClosingTheHandleLeavesTheTaskRunning) {
@@ -192,7 +194,7 @@ TEST(TevoTask, ClosingTheHandleLeavesTheTaskRunning) {
         const unsigned seen = c.laps;
         EXPECT_TRUE(waitUntil([&] { return c.laps > seen + 3; }));
         c.quit = true;
-        EXPECT_TRUE(waitUntil([&] { return !threadAlive(c.tid); }));
+        EXPECT_TRUE(waitUntil([&] { return c.done && !threadAlive(c.tid); }));
     }
 }
 
@@ -250,7 +252,7 @@ TEST(TevoTask, HandlesAreNeverRepeatedAndUnknownOnesAreRefused) {
     EXPECT_EQ(OS_ERR_BAD_HANDLE, osReceiveEvent(task, 0));
     EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillEvent(task));
     running.quit = true;
-    EXPECT_TRUE(waitUntil([&] { return running.tid != 0 && !threadAlive(running.tid); }));
+    EXPECT_TRUE(waitUntil([&] { return running.done && !threadAlive(running.tid); }));
     EXPECT_EQ(0u, osKillEvent(event));
 }
 
@@ -262,13 +264,21 @@ struct Ending {
 
 void endOneOfThreeWays(void* argument) {
     auto* e = static_cast<Ending*>(argument);
-    ++*e->finished;
-    if (e->how == 1) osKillTask(0);
-    if (e->how == 2) osCloseTaskHandle(e->handle);
+    const int how = e->how;
+    if (how == 2) osCloseTaskHandle(e->handle);
+    ++*e->finished;  // the last touch of *e
+    if (how == 1) osKillTask(0);
 }
 
 TEST(TevoTask, AThousandEndedTasksLeaveNoThreadOrHandleBehind) {
     constexpr unsigned kTasks = 1000, kBatch = 100;
+    // One task first: a runtime may start helper threads of its own with the
+    // first thread (the thread sanitizer does); they are not ours to count.
+    Inside warmUp;
+    OS_HANDLE first = 0;
+    warmUp.handleWord = &first;
+    ASSERT_EQ(0u, osCreateTask("warmup", 0, 0, recordInside, &warmUp, 0, &first));
+    ASSERT_TRUE(waitUntil([&] { return warmUp.tid != 0 && !threadAlive(warmUp.tid); }));
     const int baseline = testsupport::threadCount();
     std::vector<Ending> tasks(kTasks);
     std::atomic<unsigned> finished{0};
