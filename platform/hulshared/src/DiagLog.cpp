@@ -1,0 +1,371 @@
+#include "DiagLog.hpp"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <system_error>
+#include <thread>
+
+namespace hul::diag {
+namespace {
+
+// A chunk is handed to the flusher when it holds this much.
+constexpr size_t kChunkBytes = 64 * 1024;
+// A file whose unwritten entries reach this much makes writers wait for the
+// flusher instead of growing without bound when the disk is slower than they.
+constexpr size_t kMaxQueuedBytes = 8 * 1024 * 1024;
+// Longer texts are cut, so that one entry cannot swamp the log.
+constexpr size_t kMaxTextBytes = 8 * 1024;
+constexpr char kTruncated[] = " [truncated]";
+constexpr size_t kSpareChunks = 8;
+
+void appendDecimal(std::string& out, uint32_t value) {
+    char digits[10];
+    size_t n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    while (n) out.push_back(digits[--n]);
+}
+
+// "YYYY-MM-DD HH:MM:SS.mmm" in local time. The calendar part is formatted
+// once per second and thread; the clock read is a vDSO call, no system call.
+void appendTimestamp(std::string& out) {
+    struct Cache {
+        time_t second = -1;
+        char text[32];
+        size_t length = 0;
+    };
+    thread_local Cache cache;
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec != cache.second) {
+        struct tm local;
+        localtime_r(&now.tv_sec, &local);
+        cache.length = strftime(cache.text, sizeof cache.text, "%Y-%m-%d %H:%M:%S", &local);
+        cache.second = now.tv_sec;
+    }
+    out.append(cache.text, cache.length);
+    const unsigned ms = static_cast<unsigned>(now.tv_nsec / 1000000);
+    const char fraction[4] = {'.', static_cast<char>('0' + ms / 100), static_cast<char>('0' + ms / 10 % 10),
+                              static_cast<char>('0' + ms % 10)};
+    out.append(fraction, sizeof fraction);
+}
+
+// The text on one line: line breaks become spaces.
+void appendText(std::string& out, const char* text) {
+    const size_t length = strnlen(text, kMaxTextBytes + 1);
+    const size_t kept = length > kMaxTextBytes ? kMaxTextBytes : length;
+    const size_t start = out.size();
+    out.append(text, kept);
+    for (size_t i = start; i < out.size(); ++i)
+        if (out[i] == '\n' || out[i] == '\r') out[i] = ' ';
+    if (length > kept) out.append(kTruncated);
+}
+
+bool validFileName(const char* name) {
+    return name && *name && !strchr(name, '/') && strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+}
+
+std::string logDirectory() {
+    const char* dir = getenv("HUL_DIAG_DIR");
+    return dir && *dir ? dir : ".";
+}
+
+}  // namespace
+
+struct DiagLog::LogFile {
+    std::string path;
+    UniqueFd fd;
+    std::string active;  // entries not yet handed to the flusher
+    Chunks full;         // filled chunks, oldest first
+    size_t queuedBytes = 0;
+    bool dirty = false;  // has unwritten entries; counted in dirtyFiles_
+    size_t modules = 0;
+    bool retired = false;  // a former default log: dropped once written out
+};
+
+bool DiagLog::useDefaultFile() {
+    // The default log lives in the current log directory, so it follows a
+    // change of HUL_DIAG_DIR; the previous one is closed once written out.
+    const std::string path = logDirectory() + "/" + kDefaultFileName;
+    if (defaultFile_ && defaultFile_->path == path) return true;
+    bool opened = false;
+    std::shared_ptr<LogFile> file = openFile(kDefaultFileName, &opened);
+    if (!opened) return false;
+    if (defaultFile_ && defaultFile_->modules == 0) {
+        defaultFile_->retired = true;
+        dropIfDone(defaultFile_);
+    }
+    defaultFile_ = std::move(file);
+    return true;
+}
+
+void DiagLog::dropIfDone(const std::shared_ptr<LogFile>& file) {
+    if (file->retired && file->modules == 0 && !file->dirty && file->full.empty() && file->active.empty() &&
+        file != defaultFile_)
+        files_.erase(file->path);
+}
+
+DiagLog& DiagLog::instance() {
+    // Never destroyed: tasks may still log while the process runs its exit
+    // handlers and static destructors, and the flusher thread runs until the
+    // process ends. flushAtExit() writes what is buffered at exit instead.
+    static DiagLog* const log = new DiagLog;
+    return *log;
+}
+
+DiagLog::DiagLog() {
+    try {
+        std::thread(&DiagLog::flusherMain, this).detach();
+    } catch (const std::system_error&) {
+        writeThrough_ = true;  // no thread to rely on: every entry goes out at once
+    }
+    atexit([] { DiagLog::instance().flushAtExit(); });
+}
+
+std::shared_ptr<DiagLog::LogFile> DiagLog::openFile(const std::string& fileName, bool* opened) {
+    const std::string dir = logDirectory();
+    const std::string path = dir + "/" + fileName;
+    auto it = files_.find(path);
+    if (it != files_.end()) {
+        *opened = true;
+        return it->second;
+    }
+    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0 && errno == ENOENT && mkdir(dir.c_str(), 0755) == 0) fd = ::open(path.c_str(), flags, 0644);
+    *opened = fd >= 0;
+    if (fd < 0) return nullptr;
+    auto file = std::make_shared<LogFile>();
+    file->path = path;
+    file->fd.reset(fd);
+    file->active.reserve(kChunkBytes);
+    files_.emplace(path, file);
+    return file;
+}
+
+HUL_DIAG_RESULT DiagLog::registerModule(const char* agent, const char* component, const char* module,
+                                        const char* fileName, HUL_DIAG_HANDLE* handle) {
+    if (!agent || !component || !module || !*module || !validFileName(fileName) || !handle)
+        return HUL_DIAG_ERR_INVALID_ARG;
+    std::lock_guard<std::mutex> lock(mutex_);
+    bool opened = false;
+    std::shared_ptr<LogFile> file = openFile(fileName, &opened);
+    if (!opened) return HUL_DIAG_ERR_IO;
+    do {
+        ++lastHandle_;
+    } while (lastHandle_ == 0 || modules_.count(lastHandle_));
+    ++file->modules;
+    modules_.emplace(lastHandle_, Module{module, std::move(file)});
+    *handle = lastHandle_;
+    return 0;
+}
+
+HUL_DIAG_RESULT DiagLog::addEntry(HUL_DIAG_HANDLE handle, uint8_t kind, uint16_t severity, uint32_t id,
+                                  const char* text) {
+    if (!text || !*text) return HUL_DIAG_ERR_INVALID_ARG;
+
+    // Everything but the module's name is formatted before taking the lock.
+    thread_local std::string line;
+    line.clear();
+    appendTimestamp(line);
+    line.append(" sev=");
+    appendDecimal(line, severity);
+    line.append(" kind=");
+    appendDecimal(line, kind);
+    line.append(" id=");
+    appendDecimal(line, id);
+    line.push_back(' ');
+    const size_t nameAt = line.size();
+    line.append(": ");
+    appendText(line, text);
+    line.push_back('\n');
+
+    std::unique_lock<std::mutex> lock(mutex_);
+    LogFile* file = nullptr;
+    const std::string* moduleName = nullptr;
+    std::string unknownName;
+    HUL_DIAG_RESULT rc = 0;
+    for (;;) {
+        auto it = modules_.find(handle);
+        if (it != modules_.end()) {
+            file = it->second.file.get();
+            moduleName = &it->second.name;
+        } else {
+            if (!useDefaultFile()) return HUL_DIAG_ERR_IO;
+            file = defaultFile_.get();
+            if (handle == 0) {
+                unknownName = "default";
+            } else {
+                unknownName = "handle#";
+                appendDecimal(unknownName, handle);
+                rc = HUL_DIAG_ERR_BAD_HANDLE;
+            }
+            moduleName = &unknownName;
+        }
+        if (writeThrough_ || file->queuedBytes < kMaxQueuedBytes) break;
+        // The wait lets go of the lock, so the module may be gone after it.
+        roomMade_.wait(lock);
+    }
+
+    const size_t before = file->active.size();
+    file->active.append(line, 0, nameAt);
+    file->active.append(*moduleName);
+    file->active.append(line, nameAt, std::string::npos);
+    file->queuedBytes += file->active.size() - before;
+    if (!file->dirty) {
+        file->dirty = true;
+        if (dirtyFiles_++ == 0) flusherWake_.notify_one();
+    }
+    if (file->active.size() >= kChunkBytes) {
+        file->full.push_back(std::move(file->active));
+        if (!spare_.empty()) {
+            file->active = std::move(spare_.back());
+            spare_.pop_back();
+        } else {
+            file->active = std::string();
+            file->active.reserve(kChunkBytes);
+        }
+        ++fullChunks_;
+        flusherWake_.notify_one();
+    }
+    if (writeThrough_) {
+        std::shared_ptr<LogFile> keep = files_.at(file->path);
+        lock.unlock();
+        flushFile(keep);
+    }
+    return rc;
+}
+
+HUL_DIAG_RESULT DiagLog::deregisterModule(HUL_DIAG_HANDLE handle) {
+    std::lock_guard<std::mutex> io(io_);
+    std::shared_ptr<LogFile> file;
+    Chunks chunks;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = modules_.find(handle);
+        if (it == modules_.end()) return HUL_DIAG_ERR_BAD_HANDLE;
+        file = std::move(it->second.file);
+        modules_.erase(it);
+        chunks = takeChunks(*file);
+        if (--file->modules == 0 && file != defaultFile_) files_.erase(file->path);
+    }
+    writeChunks(*file, chunks);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        recycle(chunks);
+    }
+    roomMade_.notify_all();
+    return 0;  // the file closes with the last reference to it
+}
+
+DiagLog::Chunks DiagLog::takeChunks(LogFile& file) {
+    Chunks chunks = std::move(file.full);
+    file.full.clear();
+    fullChunks_ -= chunks.size();
+    if (!file.active.empty()) {
+        chunks.push_back(std::move(file.active));
+        file.active = std::string();
+        if (!spare_.empty()) {
+            file.active = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    file.queuedBytes = 0;
+    if (file.dirty) {
+        file.dirty = false;
+        --dirtyFiles_;
+    }
+    return chunks;
+}
+
+void DiagLog::writeChunks(LogFile& file, Chunks& chunks) {
+    for (const std::string& chunk : chunks) {
+        const char* p = chunk.data();
+        size_t left = chunk.size();
+        while (left > 0) {
+            const ssize_t n = write(file.fd.get(), p, left);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;  // a full or failing disk: nothing better to do with the entries
+            p += n;
+            left -= static_cast<size_t>(n);
+        }
+    }
+}
+
+void DiagLog::recycle(Chunks& chunks) {
+    for (std::string& chunk : chunks) {
+        if (spare_.size() >= kSpareChunks || chunk.capacity() < kChunkBytes) break;
+        chunk.clear();
+        spare_.push_back(std::move(chunk));
+    }
+    chunks.clear();
+}
+
+void DiagLog::flushFile(const std::shared_ptr<LogFile>& file) {
+    std::lock_guard<std::mutex> io(io_);
+    Chunks chunks;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        chunks = takeChunks(*file);
+    }
+    writeChunks(*file, chunks);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        recycle(chunks);
+    }
+    roomMade_.notify_all();
+}
+
+void DiagLog::flushAll() {
+    std::lock_guard<std::mutex> io(io_);
+    std::vector<std::pair<std::shared_ptr<LogFile>, Chunks>> work;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& entry : files_) {
+            LogFile& file = *entry.second;
+            if (file.dirty || !file.full.empty() || !file.active.empty())
+                work.emplace_back(entry.second, takeChunks(file));
+        }
+    }
+    for (auto& job : work) writeChunks(*job.first, job.second);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& job : work) {
+            recycle(job.second);
+            dropIfDone(job.first);
+        }
+    }
+    roomMade_.notify_all();
+}
+
+void DiagLog::flusherMain() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        // Idle without a time-out: a quiet log costs no wake-ups.
+        flusherWake_.wait(lock, [this] { return dirtyFiles_ > 0 || fullChunks_ > 0; });
+        // Let entries gather for a while unless a chunk is ready to go.
+        if (fullChunks_ == 0) flusherWake_.wait_for(lock, kFlushDelay, [this] { return fullChunks_ > 0; });
+        lock.unlock();
+        flushAll();
+        lock.lock();
+    }
+}
+
+void DiagLog::flushAtExit() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        writeThrough_ = true;
+    }
+    roomMade_.notify_all();
+    flushAll();
+}
+
+}  // namespace hul::diag

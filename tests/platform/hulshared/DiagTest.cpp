@@ -1,0 +1,158 @@
+// The diagnostic log from one thread: line format, flushing, the default log
+// and bad input.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "HulDiag.h"
+#include "LogLines.hpp"
+#include "TestSupport.hpp"
+
+namespace {
+
+using testsupport::waitUntil;
+
+class Diag : public ::testing::Test {
+protected:
+    HUL_DIAG_HANDLE registerModule(const char* module, const char* file) {
+        HUL_DIAG_HANDLE h = 0;
+        EXPECT_EQ(HulDiagRegisterModule("Agent", "Component", module, file, &h), 0u);
+        EXPECT_NE(h, 0u);
+        return h;
+    }
+    std::vector<std::string> lines(const char* file) const { return loglines::read(sandbox_.dir().file(file)); }
+    // The last entry of file, once it has one whose text is text.
+    bool hasEntry(const char* file, const std::string& text, loglines::Entry* found = nullptr) const {
+        for (const std::string& line : lines(file)) {
+            loglines::Entry e;
+            if (loglines::parse(line, &e) && e.text == text) {
+                if (found) *found = e;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    testsupport::PlatformSandbox sandbox_;
+};
+
+TEST_F(Diag, EachEntryIsOneLineWithSeverityKindIdModuleAndText) {
+    const HUL_DIAG_HANDLE h = registerModule("QEL_ZEPProvider", "provider.log");
+    EXPECT_EQ(HulDiagAddLogEntry(h, 7, 2, 57300, "first\nsecond\r\nthird"), 0u);
+    EXPECT_EQ(HulDiagAddLogEntry(h, 6, 4, 0xFFFFFFFFu, "plain"), 0u);
+    ASSERT_EQ(HulDiagDeregisterModule(h), 0u);
+
+    const auto all = lines("provider.log");
+    ASSERT_EQ(all.size(), 2u);
+    loglines::Entry e;
+    ASSERT_TRUE(loglines::parse(all[0], &e)) << all[0];
+    EXPECT_EQ(e.severity, 2u);
+    EXPECT_EQ(e.kind, 7u);
+    EXPECT_EQ(e.id, 57300u);
+    EXPECT_EQ(e.module, "QEL_ZEPProvider");
+    EXPECT_EQ(e.text, "first second  third");
+    ASSERT_TRUE(loglines::parse(all[1], &e)) << all[1];
+    EXPECT_EQ(e.severity, 4u);
+    EXPECT_EQ(e.kind, 6u);
+    EXPECT_EQ(e.id, 0xFFFFFFFFu);
+    EXPECT_EQ(e.text, "plain");
+}
+
+TEST_F(Diag, EntriesReachTheFileWithoutDeregistration) {
+    const HUL_DIAG_HANDLE h = registerModule("m", "pending.log");
+    // Twice: the second entry finds the flusher idle after its first round.
+    for (const char* text : {"soon on disk", "again soon on disk"}) {
+        ASSERT_EQ(HulDiagAddLogEntry(h, 6, 1, 1, text), 0u);
+        EXPECT_TRUE(waitUntil([&] { return hasEntry("pending.log", text); })) << text;
+    }
+    HulDiagDeregisterModule(h);
+}
+
+TEST_F(Diag, DeregistrationWritesEveryEntryBeforeItReturns) {
+    const HUL_DIAG_HANDLE h = registerModule("m", "burst.log");
+    for (int i = 0; i < 20000; ++i) HulDiagAddLogEntry(h, 6, 4, static_cast<uint32_t>(i), "burst entry");
+    ASSERT_EQ(HulDiagDeregisterModule(h), 0u);
+    const auto all = lines("burst.log");
+    ASSERT_EQ(all.size(), 20000u);
+    loglines::Entry e;
+    ASSERT_TRUE(loglines::parse(all.back(), &e));
+    EXPECT_EQ(e.id, 19999u);
+}
+
+TEST_F(Diag, HandleZeroAndUnknownHandlesGoToTheDefaultLog) {
+    EXPECT_EQ(HulDiagAddLogEntry(0, 6, 4, 1, "for nobody"), 0u);
+    EXPECT_EQ(HulDiagAddLogEntry(424242, 6, 4, 2, "for a stranger"), HUL_DIAG_ERR_BAD_HANDLE);
+    const HUL_DIAG_HANDLE gone = registerModule("gone", "gone.log");
+    ASSERT_EQ(HulDiagDeregisterModule(gone), 0u);
+    EXPECT_EQ(HulDiagAddLogEntry(gone, 6, 4, 3, "after deregistration"), HUL_DIAG_ERR_BAD_HANDLE);
+
+    loglines::Entry e;
+    ASSERT_TRUE(waitUntil([&] { return hasEntry("HulDiagDefault.log", "after deregistration"); }));
+    ASSERT_TRUE(hasEntry("HulDiagDefault.log", "for nobody", &e));
+    EXPECT_EQ(e.module, "default");
+    ASSERT_TRUE(hasEntry("HulDiagDefault.log", "for a stranger", &e));
+    EXPECT_EQ(e.module, "handle#424242");
+    EXPECT_TRUE(lines("gone.log").empty());
+}
+
+TEST_F(Diag, ModulesNamingOneFileShareIt) {
+    const HUL_DIAG_HANDLE a = registerModule("alpha", "shared.log");
+    const HUL_DIAG_HANDLE b = registerModule("beta", "shared.log");
+    EXPECT_NE(a, b);
+    HulDiagAddLogEntry(a, 6, 4, 1, "one");
+    HulDiagAddLogEntry(b, 6, 4, 2, "two");
+    HulDiagAddLogEntry(a, 6, 4, 3, "three");
+    ASSERT_EQ(HulDiagDeregisterModule(a), 0u);
+    HulDiagAddLogEntry(b, 6, 4, 4, "four");
+    ASSERT_EQ(HulDiagDeregisterModule(b), 0u);
+    std::string seen;
+    for (const std::string& line : lines("shared.log")) {
+        loglines::Entry e;
+        ASSERT_TRUE(loglines::parse(line, &e)) << line;
+        seen += e.module + ":" + e.text + " ";
+    }
+    EXPECT_EQ(seen, "alpha:one beta:two alpha:three beta:four ");
+}
+
+TEST_F(Diag, OverlongTextIsCutOnOneLine) {
+    const HUL_DIAG_HANDLE h = registerModule("m", "long.log");
+    const std::string huge(100000, 'x');
+    ASSERT_EQ(HulDiagAddLogEntry(h, 6, 4, 1, huge.c_str()), 0u);
+    ASSERT_EQ(HulDiagDeregisterModule(h), 0u);
+    const auto all = lines("long.log");
+    ASSERT_EQ(all.size(), 1u);
+    loglines::Entry e;
+    ASSERT_TRUE(loglines::parse(all[0], &e));
+    EXPECT_LT(e.text.size(), huge.size());
+    EXPECT_EQ(e.text.compare(0, 100, huge, 0, 100), 0);
+}
+
+TEST_F(Diag, BadInputGetsAnErrorCode) {
+    HUL_DIAG_HANDLE h = 0;
+    EXPECT_EQ(HulDiagRegisterModule(nullptr, "c", "m", "f.log", &h), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagRegisterModule("a", nullptr, "m", "f.log", &h), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagRegisterModule("a", "c", nullptr, "f.log", &h), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagRegisterModule("a", "c", "", "f.log", &h), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagRegisterModule("a", "c", "m", nullptr, &h), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagRegisterModule("a", "c", "m", "", &h), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagRegisterModule("a", "c", "m", "../escape.log", &h), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagRegisterModule("a", "c", "m", "..", &h), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagRegisterModule("a", "c", "m", "f.log", nullptr), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagDeregisterModule(0), HUL_DIAG_ERR_BAD_HANDLE);
+    EXPECT_EQ(HulDiagDeregisterModule(987654), HUL_DIAG_ERR_BAD_HANDLE);
+
+    h = registerModule("m", "bad.log");
+    EXPECT_EQ(HulDiagAddLogEntry(h, 6, 4, 1, nullptr), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagAddLogEntry(h, 6, 4, 1, ""), HUL_DIAG_ERR_INVALID_ARG);
+    EXPECT_EQ(HulDiagAddLogEntry(0, 6, 4, 1, nullptr), HUL_DIAG_ERR_INVALID_ARG);
+    ASSERT_EQ(HulDiagDeregisterModule(h), 0u);
+    EXPECT_EQ(HulDiagDeregisterModule(h), HUL_DIAG_ERR_BAD_HANDLE);
+    EXPECT_TRUE(lines("bad.log").empty());
+
+    // A log directory that cannot hold files.
+    setenv("HUL_DIAG_DIR", sandbox_.dir().file("bad.log").c_str(), 1);
+    EXPECT_EQ(HulDiagRegisterModule("a", "c", "m", "f.log", &h), HUL_DIAG_ERR_IO);
+}
+
+}  // namespace

@@ -1,0 +1,331 @@
+// The message framework within one process: membership, handles, dispatch,
+// message sizes, bad input, and datagrams that must not be delivered.
+#include <errno.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "HulMfw.h"
+#include "HulMfwStandIn.h"
+#include "TestSupport.hpp"
+
+namespace {
+
+struct Delivery {
+    uint16_t msgClass;
+    uint32_t length;
+    uint32_t sender;
+    uint32_t headerSender;  // the word at offset 20
+    std::string body;
+    int via;  // which callback
+};
+std::vector<Delivery> deliveries;
+
+void record(int via, uint16_t msgClass, uint32_t length, void* message, uint32_t sender) {
+    const char* m = static_cast<const char*>(message);
+    uint32_t headerSender = 0;
+    memcpy(&headerSender, m + HUL_MFW_SENDER_OFFSET, 4);
+    deliveries.push_back({msgClass, length, sender, headerSender, std::string(m + HUL_MFW_HEADER_SIZE, length), via});
+}
+void callbackA(uint16_t c, uint32_t l, void* m, uint32_t s) { record(1, c, l, m, s); }
+void callbackB(uint16_t c, uint32_t l, void* m, uint32_t s) { record(2, c, l, m, s); }
+
+class Mfw : public ::testing::Test {
+protected:
+    void SetUp() override { deliveries.clear(); }
+    void TearDown() override { HulMfwCleanup(); }
+
+    HUL_PROCESS_HANDLE join(const char* name = "mfwtest") {
+        EXPECT_EQ(HulMfwInitializeAs(name), 0u);
+        HUL_PROCESS_HANDLE self = 0;
+        EXPECT_EQ(HulMfwGetProcessHandle(nullptr, &self), 0u);
+        return self;
+    }
+    // Sends body as one message and returns the framework's result.
+    static HUL_RESULT send(HUL_PROCESS_HANDLE to, uint16_t msgClass, const std::string& body) {
+        std::vector<unsigned char> buffer(HUL_MFW_HEADER_SIZE + body.size());
+        memcpy(buffer.data() + HUL_MFW_HEADER_SIZE, body.data(), body.size());
+        return HulMfwSendMessage(to, msgClass, 0, buffer.data(), static_cast<uint32_t>(body.size()));
+    }
+    // Where a participant receives, by the directory's naming convention.
+    std::string socketPath(HUL_PROCESS_HANDLE h) const {
+        char name[16];
+        snprintf(name, sizeof name, "p%08x", h);
+        return sandbox_.dir().file(name);
+    }
+
+    testsupport::PlatformSandbox sandbox_;
+};
+
+std::string pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 131 + 7);
+    return s;
+}
+
+TEST_F(Mfw, OwnHandleExistsOnlyWhileJoinedAndEachJoinGetsANewOne) {
+    HUL_PROCESS_HANDLE h = 0;
+    EXPECT_EQ(HulMfwGetProcessHandle(nullptr, &h), HUL_ERR_NOT_JOINED);
+    const HUL_PROCESS_HANDLE first = join("alpha");
+    EXPECT_NE(first, 0u);
+    ASSERT_EQ(HulMfwGetProcessHandle("alpha", &h), 0u);
+    EXPECT_EQ(h, first);
+    EXPECT_EQ(HulMfwInitializeAs("beta"), HUL_ERR_ALREADY_JOINED);
+
+    ASSERT_EQ(HulMfwCleanup(), 0u);
+    EXPECT_EQ(HulMfwGetProcessHandle(nullptr, &h), HUL_ERR_NOT_JOINED);
+    EXPECT_EQ(HulMfwGetProcessHandle("alpha", &h), HUL_ERR_NO_PROCESS);
+    EXPECT_EQ(HulMfwCleanup(), HUL_ERR_NOT_JOINED);
+
+    const HUL_PROCESS_HANDLE second = join("alpha");
+    EXPECT_NE(second, first);
+    EXPECT_EQ(send(first, 4, "x"), HUL_ERR_NO_PROCESS);  // the old incarnation is gone
+}
+
+TEST_F(Mfw, NameComesFromTheEnvironmentElseTheProgram) {
+    HUL_PROCESS_HANDLE self = 0, h = 0;
+    setenv("HUL_MFW_NAME", "configured", 1);
+    ASSERT_EQ(HulMfwInitialize(), 0u);
+    unsetenv("HUL_MFW_NAME");
+    ASSERT_EQ(HulMfwGetProcessHandle(nullptr, &self), 0u);
+    ASSERT_EQ(HulMfwGetProcessHandle("configured", &h), 0u);
+    EXPECT_EQ(h, self);
+    ASSERT_EQ(HulMfwCleanup(), 0u);
+
+    ASSERT_EQ(HulMfwInitialize(), 0u);
+    ASSERT_EQ(HulMfwGetProcessHandle(nullptr, &self), 0u);
+    ASSERT_EQ(HulMfwGetProcessHandle(program_invocation_short_name, &h), 0u);
+    EXPECT_EQ(h, self);
+}
+
+TEST_F(Mfw, DeliversClassBodyAndSenderToTheClassCallback) {
+    const HUL_PROCESS_HANDLE self = join();
+    HulMfwRegisterCallback(4, callbackA);
+    HulMfwRegisterCallback(0, callbackB);
+    const std::string body = pattern(100);
+    ASSERT_EQ(send(self, 4, body), 0u);
+    ASSERT_EQ(send(self, 0, ""), 0u);
+    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+
+    ASSERT_EQ(deliveries.size(), 2u);
+    EXPECT_EQ(deliveries[0].via, 1);
+    EXPECT_EQ(deliveries[0].msgClass, 4);
+    EXPECT_EQ(deliveries[0].length, 100u);
+    EXPECT_EQ(deliveries[0].body, body);
+    EXPECT_EQ(deliveries[0].sender, self);
+    EXPECT_EQ(deliveries[0].headerSender, self);
+    EXPECT_EQ(deliveries[1].via, 2);
+    EXPECT_EQ(deliveries[1].msgClass, 0);
+    EXPECT_EQ(deliveries[1].length, 0u);
+    EXPECT_EQ(HulMfwProcessNextMessage(0), HUL_ERR_TIMEOUT);
+}
+
+TEST_F(Mfw, ClassWithoutCallbackIsDroppedAndALaterRegistrationReplaces) {
+    const HUL_PROCESS_HANDLE self = join();
+    ASSERT_EQ(send(self, 0x7777, "nobody listens"), 0u);
+    EXPECT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    EXPECT_TRUE(deliveries.empty());
+
+    HulMfwRegisterCallback(0xFFFF, callbackA);
+    HulMfwRegisterCallback(0xFFFF, callbackB);
+    ASSERT_EQ(send(self, 0xFFFF, "to the second"), 0u);
+    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    ASSERT_EQ(deliveries.size(), 1u);
+    EXPECT_EQ(deliveries[0].via, 2);
+    EXPECT_EQ(deliveries[0].body, "to the second");
+}
+
+TEST_F(Mfw, LargestMessagesArriveWholeAndLargerOnesAreRefused) {
+    const HUL_PROCESS_HANDLE self = join();
+    HulMfwRegisterCallback(4, callbackA);
+    for (size_t size : {size_t{2048}, size_t{HUL_MFW_MAX_BODY}}) {
+        ASSERT_EQ(send(self, 4, pattern(size)), 0u) << size;
+        ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+        ASSERT_EQ(deliveries.size(), 1u);
+        EXPECT_EQ(deliveries[0].body, pattern(size));
+        deliveries.clear();
+    }
+    EXPECT_EQ(send(self, 4, pattern(HUL_MFW_MAX_BODY + 1)), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwProcessNextMessage(100), HUL_ERR_TIMEOUT);  // nothing half-sent
+}
+
+TEST_F(Mfw, BadInputGetsAnErrorCode) {
+    unsigned char buffer[HUL_MFW_HEADER_SIZE + 8] = {};
+    HUL_PROCESS_HANDLE h = 0;
+    EXPECT_EQ(HulMfwSendMessage(1, 4, 0, buffer, 8), HUL_ERR_NOT_JOINED);
+    EXPECT_EQ(HulMfwProcessNextMessage(0), HUL_ERR_NOT_JOINED);
+    EXPECT_EQ(HulMfwGetProcessHandle(nullptr, nullptr), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwInitializeAs(nullptr), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwInitializeAs(""), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwInitializeAs("a/b"), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwInitializeAs(std::string(HUL_MFW_MAX_NAME + 1, 'n').c_str()), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwRegisterCallback(4, nullptr), HUL_ERR_INVALID_ARG);
+
+    const HUL_PROCESS_HANDLE self = join(std::string(HUL_MFW_MAX_NAME, 'n').c_str());
+    EXPECT_EQ(HulMfwSendMessage(self, 4, 0, nullptr, 8), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwSendMessage(self, 4, 0, nullptr, 0), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwSendMessage(self, 4, 1, buffer, 8), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwSendMessage(0, 4, 0, buffer, 8), HUL_ERR_NO_PROCESS);
+    EXPECT_EQ(HulMfwSendMessage(self ^ 0x5a5a5a5a, 4, 0, buffer, 8), HUL_ERR_NO_PROCESS);
+    EXPECT_EQ(HulMfwGetProcessHandle("nobody", &h), HUL_ERR_NO_PROCESS);
+    EXPECT_EQ(HulMfwGetProcessHandle("", &h), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwGetProcessHandle("../etc", &h), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwProcessNextMessage(-2), HUL_ERR_INVALID_ARG);
+    EXPECT_EQ(HulMfwProcessNextMessage(0), HUL_ERR_TIMEOUT);
+    EXPECT_EQ(HulMfwProcessNextMessage(30), HUL_ERR_TIMEOUT);
+}
+
+// The message being handled must stay intact while its callback sends and
+// processes further messages on the same thread.
+void nestedInner(uint16_t c, uint32_t l, void* m, uint32_t s) { record(2, c, l, m, s); }
+void nestedOuter(uint16_t c, uint32_t l, void* m, uint32_t s) {
+    HUL_PROCESS_HANDLE self = 0;
+    HulMfwGetProcessHandle(nullptr, &self);
+    std::string reply(HUL_MFW_HEADER_SIZE + 3, 'r');
+    EXPECT_EQ(HulMfwSendMessage(self, 11, 0, &reply[0], 3), 0u);
+    EXPECT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    record(1, c, l, m, s);
+}
+
+TEST_F(Mfw, CallbacksMaySendAndProcessMessages) {
+    const HUL_PROCESS_HANDLE self = join();
+    HulMfwRegisterCallback(10, nestedOuter);
+    HulMfwRegisterCallback(11, nestedInner);
+    // A message first, so that the thread has receive state to reuse.
+    ASSERT_EQ(send(self, 11, "warm-up"), 0u);
+    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    ASSERT_EQ(send(self, 10, "outer message"), 0u);
+    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    ASSERT_EQ(deliveries.size(), 3u);
+    EXPECT_EQ(deliveries[1].body, "rrr");
+    EXPECT_EQ(deliveries[2].body, "outer message");
+    EXPECT_EQ(deliveries[2].msgClass, 10);
+}
+
+TEST_F(Mfw, DropsMalformedDatagramsAndClosesDescriptorsSentAlong) {
+    const HUL_PROCESS_HANDLE self = join();
+    HulMfwRegisterCallback(4, callbackA);
+    const int fdsBefore = testsupport::openFdCount();
+    {
+        const int raw = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un to{};
+        to.sun_family = AF_UNIX;
+        snprintf(to.sun_path, sizeof to.sun_path, "%s", socketPath(self).c_str());
+        const char junk[40] = "not a framework message";
+        int passed[2] = {open("/dev/null", O_RDONLY | O_CLOEXEC), open("/dev/null", O_RDONLY | O_CLOEXEC)};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof passed)] = {};
+        iovec iov{const_cast<char*>(junk), sizeof junk};
+        msghdr msg{};
+        msg.msg_name = &to;
+        msg.msg_namelen = sizeof to;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        cmsghdr* c = CMSG_FIRSTHDR(&msg);
+        c->cmsg_level = SOL_SOCKET;
+        c->cmsg_type = SCM_RIGHTS;
+        c->cmsg_len = CMSG_LEN(sizeof passed);
+        memcpy(CMSG_DATA(c), passed, sizeof passed);
+        ASSERT_EQ(sendmsg(raw, &msg, 0), static_cast<ssize_t>(sizeof junk)) << strerror(errno);
+        ASSERT_EQ(sendto(raw, "", 0, 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        close(passed[0]);
+        close(passed[1]);
+        close(raw);
+    }
+    EXPECT_EQ(HulMfwProcessNextMessage(300), HUL_ERR_TIMEOUT);
+    EXPECT_TRUE(deliveries.empty());
+    EXPECT_EQ(testsupport::openFdCount(), fdsBefore);
+
+    ASSERT_EQ(send(self, 4, "still works"), 0u);
+    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    ASSERT_EQ(deliveries.size(), 1u);
+}
+
+// A genuine message, captured and replayed: delivered when this user sends
+// it, dropped when another user does.
+TEST_F(Mfw, DropsDatagramsOfAnotherUser) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to send as another user";
+    const HUL_PROCESS_HANDLE self = join();
+    HulMfwRegisterCallback(4, callbackA);
+
+    const HUL_PROCESS_HANDLE fake = self ^ 0x00ff00ff;
+    const int capture = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un at{};
+    at.sun_family = AF_UNIX;
+    snprintf(at.sun_path, sizeof at.sun_path, "%s", socketPath(fake).c_str());
+    ASSERT_EQ(bind(capture, reinterpret_cast<sockaddr*>(&at), sizeof at), 0) << strerror(errno);
+    ASSERT_EQ(send(fake, 4, "replayed"), 0u);
+    char datagram[256];
+    const ssize_t size = recv(capture, datagram, sizeof datagram, 0);
+    ASSERT_GT(size, 0);
+    close(capture);
+
+    sockaddr_un to{};
+    to.sun_family = AF_UNIX;
+    snprintf(to.sun_path, sizeof to.sun_path, "%s", socketPath(self).c_str());
+    auto replayAs = [&](uid_t uid) {
+        const pid_t child = fork();
+        if (child == 0) {
+            if (uid != 0 && (setgid(uid) != 0 || setuid(uid) != 0)) _exit(2);
+            const int s = socket(AF_UNIX, SOCK_DGRAM, 0);
+            _exit(sendto(s, datagram, static_cast<size_t>(size), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
+                          size
+                      ? 0
+                      : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+
+    ASSERT_EQ(replayAs(0), 0);
+    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    ASSERT_EQ(deliveries.size(), 1u);
+    EXPECT_EQ(deliveries[0].body, "replayed");
+
+    // Let the other user reach the socket at all; the check must be ours.
+    ASSERT_EQ(chmod(sandbox_.dir().path().c_str(), 0711), 0);
+    ASSERT_EQ(chmod(to.sun_path, 0777), 0);
+    ASSERT_EQ(replayAs(65534), 0);
+    EXPECT_EQ(HulMfwProcessNextMessage(300), HUL_ERR_TIMEOUT);
+    EXPECT_EQ(deliveries.size(), 1u);
+}
+
+TEST_F(Mfw, MissingDirectoryIsCreatedPrivate) {
+    const std::string dir = sandbox_.dir().file("sockets");
+    setenv("HUL_MFW_DIR", dir.c_str(), 1);
+    join();
+    struct stat st;
+    ASSERT_EQ(stat(dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST_F(Mfw, WorksInADirectoryTooDeepForASocketAddress) {
+    std::string dir = sandbox_.dir().path();
+    while (dir.size() < 2 * sizeof(sockaddr_un::sun_path)) {
+        dir += "/deeper-and-deeper";
+        ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    }
+    setenv("HUL_MFW_DIR", dir.c_str(), 1);
+    const HUL_PROCESS_HANDLE self = join("deep");
+    HUL_PROCESS_HANDLE h = 0;
+    ASSERT_EQ(HulMfwGetProcessHandle("deep", &h), 0u);
+    EXPECT_EQ(h, self);
+    HulMfwRegisterCallback(4, callbackA);
+    ASSERT_EQ(send(self, 4, "from the depths"), 0u);
+    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    ASSERT_EQ(deliveries.size(), 1u);
+}
+
+}  // namespace
