@@ -1,0 +1,88 @@
+// What the gateway-backed registries of all seven classes share: the
+// connection to the gateway link, the operational log, and the event
+// handling skeleton. Each class's ZepCallback runs on the gateway link's
+// tasks and holds its class lock for the whole event.
+#ifndef ZEP_GATEWAY_CACHE_H
+#define ZEP_GATEWAY_CACHE_H
+
+#include "ZepInstanceRegistry.h"
+
+#include "OperationalLog.h"
+#include "ZepOam.h"
+#include "ZepRecords.h"
+
+#include <atomic>
+#include <exception>
+#include <mutex>
+
+namespace zep {
+
+// Writes one line to the operational log: the library's module, code 1,
+// a plain entry, no pause. Formats into a local buffer first.
+void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The gateway-backed registry of a class: connects to the gateway link when
+// installed and keeps the class's one instance in s_this for the static event
+// handler Self::ZepCallback. Base is the class's plain registry.
+template <class Base, class Self>
+class GatewayRegistry : public Base {
+public:
+    GatewayRegistry() { s_this.store(static_cast<Self*>(this)); }
+    virtual ~GatewayRegistry() {
+        ZepOamResetCallback(&Self::ZepCallback);
+        ZepOamShutdown();
+        s_this.store(0);
+    }
+    virtual void init() {
+        ZepOamInit();
+        ZepOamRegisterCallback(&Self::ZepCallback);
+    }
+    virtual void startIteration() { Base::startIteration(); }
+    virtual void endIteration() { Base::endIteration(); }
+
+    // The one gateway-backed registry of the class, or null before it is installed.
+    static std::atomic<Self*> s_this;
+};
+
+template <class Base, class Self>
+std::atomic<Self*> GatewayRegistry<Base, Self>::s_this(0);
+
+// Installs the class's gateway-backed registry the first time a provider is
+// initialised, and reuses it afterwards: the object manager may destroy an
+// idle provider and initialise a new one, which must find the cache intact
+// and must not register a second callback.
+template <class Object, class ImplRegistry>
+void installGatewayRegistry() {
+    static std::mutex installing;
+    std::lock_guard<std::mutex> lock(installing);
+    if (ImplRegistry::s_this.load() == 0) Object::SetInstanceManager(new ImplRegistry);
+}
+
+// Runs handler(registry) for one event under the class lock. Errors end the
+// event's handling quietly: the cache stays as far as the handler got.
+template <class ImplRegistry, class Handler>
+void handleEvent(Handler handler) {
+    ImplRegistry* registry = ImplRegistry::s_this.load();
+    if (registry == 0) return;
+    RegistryLock<ImplRegistry> lock(*registry);
+    try {
+        handler(*registry);
+    } catch (const std::exception&) {
+    }
+}
+
+// The setting classes' answer to a mode record: ask for the own settings when
+// the record names the own call-server type with the mode on, else forget them.
+template <class ImplRegistry, class Request>
+void followModeRecord(ImplRegistry& registry, const sZepToOamEvents& event, uint32_t ownMoType,
+                      uint32_t requestCode, const Request& request) {
+    const sZepModeSetting mode = event.getModeRecord();
+    if (mode.getMoType() == ownMoType && mode.getMode() != 0)
+        ZepOamSendRecord(requestCode, request);
+    else
+        destroyAll(registry);
+}
+
+}  // namespace zep
+
+#endif  // ZEP_GATEWAY_CACHE_H
