@@ -1,0 +1,77 @@
+// The whole link against a fake gateway that crashes and comes back: the
+// library side starts first, as in the object manager.
+#include "LinkFixture.hpp"
+
+namespace linktest {
+namespace {
+
+class GatewayCrashTest : public LinkTest {
+protected:
+    // A new gateway incarnation that announces its link until asked for the mode.
+    std::unique_ptr<faketest::FakeGateway> startAnnouncingGateway() {
+        auto zep = startGateway();
+        EXPECT_EQ("ok", zep->command(std::string("announce ") + kSelf + " 50"));
+        return zep;
+    }
+    bool waitConnected(size_t n) { return waitForLog(kConnected, n, 60s); }
+    size_t connections() const { return logtest::countText(logTexts(), kConnected); }
+};
+
+TEST_F(GatewayCrashTest, FiftyCrashesEachRaiseOneLinkDownAndLeaveNothingBehind) {
+    constexpr int kCycles = 50;
+    answerLinkUp.store(true);
+    init();
+    registerSeven();
+    ASSERT_TRUE(waitForLog("Trying to connect to zep...!!!"));
+
+    // The library waits until the gateway appears and announces the link.
+    auto zep = startAnnouncingGateway();
+    ASSERT_TRUE(waitConnected(1));
+    ASSERT_TRUE(zep->waitForRequests(1));
+    EXPECT_EQ(ZEP_REQ_GET_MODE, zep->requests()[0].code());
+    EXPECT_EQ(0u, countSeen(ZEP_EVT_LINK_DOWN));
+
+    int threadsAfterFirst = 0;
+    int fdsAfterFirst = 0;
+    for (int cycle = 1; cycle <= kCycles; ++cycle) {
+        SCOPED_TRACE("cycle " + std::to_string(cycle));
+        clearSeen();
+        const bool quickRestart = cycle % 2 == 0;
+        zep->kill();
+        if (quickRestart) {
+            // Back before the listener's next look: only the handle tells.
+            zep = startAnnouncingGateway();
+        } else {
+            ASSERT_TRUE(testsupport::waitUntil([] { return countSeen(ZEP_EVT_LINK_DOWN) == 7; }));
+            zep = startAnnouncingGateway();
+        }
+        ASSERT_TRUE(waitConnected(static_cast<size_t>(cycle) + 1));
+        ASSERT_TRUE(zep->waitForRequests(1)) << "the new gateway was asked for its mode";
+
+        // Exactly one link-down per handler, in slot order, before the link came back.
+        EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5, 6}), slotsThatSaw(ZEP_EVT_LINK_DOWN));
+        const auto events = seenEvents();
+        size_t lastDown = 0, lastUp = 0;
+        for (size_t i = 0; i < events.size(); ++i) {
+            if (events[i].type == ZEP_EVT_LINK_DOWN) lastDown = i;
+            if (events[i].type == ZEP_EVT_LINK_UP && events[i].slot == 6) lastUp = i;
+        }
+        EXPECT_LT(lastDown, lastUp) << "a link-up followed the link-down";
+
+        if (cycle == 1) {
+            // The connection task ends once the link is up.
+            ASSERT_TRUE(testsupport::waitUntil([] { return threadsNamed("OamZepConnect") == 0; }));
+            threadsAfterFirst = testsupport::threadCount();
+            fdsAfterFirst = testsupport::openFdCount();
+        } else {
+            EXPECT_TRUE(testsupport::waitUntil(
+                [&] { return testsupport::threadCount() <= threadsAfterFirst; }))
+                << testsupport::threadCount() << " threads, " << threadsAfterFirst << " after the first cycle";
+            EXPECT_LE(testsupport::openFdCount(), fdsAfterFirst);
+        }
+    }
+    EXPECT_EQ(static_cast<size_t>(kCycles) + 1, connections());
+}
+
+}  // namespace
+}  // namespace linktest

@@ -1,0 +1,227 @@
+// Record layouts and codes, checked through the same writers the library and
+// the gateway use, so that the expectations hold on either byte order.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ZepOamUsrlib.h"
+#include "ZepRecords.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes host(uint32_t v) {
+    const auto b = zeprec::hostBytes(v);
+    return Bytes(b.begin(), b.end());
+}
+Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+template <class R>
+Bytes bytesOf(const R& r, size_t n = R::kSize) {
+    return Bytes(r.data(), r.data() + n);
+}
+template <class R>
+Bytes slice(const R& r, size_t off, size_t n) {
+    return Bytes(r.data() + off, r.data() + off + n);
+}
+
+TEST(ZepRecords, CodesAreTheProtocolsNumbers) {
+    EXPECT_EQ(1u, ZEP_EVT_IPSET_RECORD);
+    EXPECT_EQ(4u, ZEP_EVT_LINK_UP);
+    EXPECT_EQ(5u, ZEP_EVT_LINK_DOWN);
+    EXPECT_EQ(6u, ZEP_EVT_MODE_RECORD);
+    EXPECT_EQ(7u, ZEP_EVT_SETTINGS_RECORD);
+    EXPECT_EQ(8u, ZEP_EVT_IPSET_DELETED);
+    EXPECT_EQ(1u, ZEP_REQ_SET_SETTING_ITEM);
+    EXPECT_EQ(4u, ZEP_REQ_SET_IPSET);
+    EXPECT_EQ(5u, ZEP_REQ_REDIRECT_IPSET);
+    EXPECT_EQ(7u, ZEP_REQ_GET_MODE);
+    EXPECT_EQ(8u, ZEP_REQ_GET_SETTINGS);
+    EXPECT_EQ(9u, ZEP_REQ_GET_IPSET_TABLE);
+    EXPECT_EQ(0u, ZEP_MOTYPE_CEDAR);
+    EXPECT_EQ(1u, ZEP_MOTYPE_ALDER);
+    EXPECT_EQ(2u, ZEP_MOTYPE_BIRCH);
+    EXPECT_EQ(2008u, ZEP_ENVELOPE_MAX_PAYLOAD);
+}
+
+TEST(ZepRecords, TerminalRecordFieldsSitAtTheirOffsets) {
+    sZepIPSetTableGet t{};
+    t.setDN(0x01020304);
+    t.setHWID({0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6});
+    t.setFwVersion("FW-1.2");
+    t.setMOTPS(0xC0A8010A);
+    t.setMoType(ZEP_MOTYPE_ALDER);
+    t.setBUID("buid");
+    t.setMOTN("motn");
+    t.setSetStatus("registered");
+
+    EXPECT_EQ(host(0x01020304), slice(t, 0, 4));
+    EXPECT_EQ((Bytes{0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6}), slice(t, 4, 6));
+    EXPECT_EQ(cat({Bytes{'F', 'W', '-', '1', '.', '2'}, Bytes(6, 0)}), slice(t, 10, 12));
+    EXPECT_EQ(host(0xC0A8010A), slice(t, 22, 4));
+    EXPECT_EQ(host(1), slice(t, 26, 4));
+    EXPECT_EQ(cat({Bytes{'b', 'u', 'i', 'd'}, Bytes(30, 0)}), slice(t, 30, 34));
+    EXPECT_EQ(cat({Bytes{'m', 'o', 't', 'n'}, Bytes(11, 0)}), slice(t, 64, 15));
+    EXPECT_EQ('r', t.raw[79]);
+    EXPECT_EQ(0, t.raw[158]);
+
+    EXPECT_EQ(0x01020304u, t.getDN());
+    EXPECT_EQ(0xC0A8010Au, t.getMOTPS());
+    EXPECT_EQ(ZEP_MOTYPE_ALDER, t.getMoType());
+    EXPECT_EQ("buid", t.getMODN());  // one field, two names
+    EXPECT_EQ("registered", t.getSetStatus());
+}
+
+TEST(ZepRecords, TextFieldsEndAtNulOrAtTheirWidth) {
+    sZepIPSetTableGet t{};
+    const std::string full34(34, 'x');
+    EXPECT_TRUE(t.setBUID(full34));
+    EXPECT_EQ(full34, t.getBUID());  // no terminator, and MOTN's bytes are not read
+    t.setMOTN("after");
+    EXPECT_EQ(full34, t.getBUID());
+
+    EXPECT_FALSE(t.setMOTN(std::string(20, 'y')));  // cut to the field
+    EXPECT_EQ(std::string(15, 'y'), t.getMOTN());
+    EXPECT_EQ(0, t.raw[sZepIPSetTableGet::kSetStatus]);  // nothing spilled
+
+    t.setSetStatus(std::string(80, 's'));
+    EXPECT_TRUE(t.setSetStatus("ok"));  // shorter text pads the rest with NULs
+    EXPECT_EQ(cat({Bytes{'o', 'k'}, Bytes(78, 0)}), slice(t, 79, 80));
+
+    // A record from the gateway may carry bytes after the terminator.
+    t.raw[sZepIPSetTableGet::kFwVersion] = 'a';
+    t.raw[sZepIPSetTableGet::kFwVersion + 1] = 0;
+    t.raw[sZepIPSetTableGet::kFwVersion + 2] = 'z';
+    EXPECT_EQ("a", t.getFwVersion());
+}
+
+TEST(ZepRecords, ModeRecordReadsItsUnalignedTypeFromOffsetFive) {
+    // The mode event 01 00 00 00 02 of a big-endian host: Mode 1, MoType 2.
+    const Bytes payload = cat({Bytes{1}, host(2)});
+    sZepToOamEvents e = sZepToOamEvents::ofType(ZEP_EVT_MODE_RECORD);
+    std::copy(payload.begin(), payload.end(), e.raw + 4);
+    const sZepModeSetting m = e.getModeRecord();
+    EXPECT_EQ(1, m.getMode());
+    EXPECT_EQ(ZEP_MOTYPE_BIRCH, m.getMoType());
+
+    sZepModeSetting written{};
+    written.setMode(1);
+    written.setMoType(ZEP_MOTYPE_BIRCH);
+    EXPECT_EQ(payload, bytesOf(written));
+    EXPECT_EQ(payload, slice(sZepToOamEvents::modeRecord(written), 4, 5));
+}
+
+TEST(ZepRecords, TerminalEventCarriesStatusAndRecordAtOffsetTwelve) {
+    sZepIPSetTableGet t{};
+    t.setDN(4711);
+    t.setMOTPS(0x0A000001);
+    t.setMoType(ZEP_MOTYPE_ALDER);
+    const sZepToOamEvents e = sZepToOamEvents::ipsetRecord(t, 0);
+    EXPECT_EQ(host(ZEP_EVT_IPSET_RECORD), slice(e, 0, 4));
+    EXPECT_EQ(host(0), slice(e, 4, 4));
+    EXPECT_EQ(bytesOf(t), slice(e, 12, 159));
+    EXPECT_EQ(host(0x0A000001), slice(e, 34, 4));  // MOTPS at event offset 34
+    EXPECT_EQ(host(1), slice(e, 38, 4));           // MoType at event offset 38
+    EXPECT_EQ(ZEP_MOTYPE_ALDER, e.getIPSetRecord().getMoType());
+    EXPECT_EQ(4711u, e.getIPSetRecord().getDN());
+    EXPECT_EQ(7u, sZepToOamEvents::ipsetRecord(t, 7).getIPSetStatus());
+}
+
+TEST(ZepRecords, SettingsEventCarriesTheTypeAndItsRecord) {
+    sZepCedarCache cedar{};
+    cedar.setPrimaryNCSAddr(0xC0A80001);
+    cedar.setVoipTrunkAccessCode("0815");
+    cedar.setH323Id(std::string(256, 'h'));
+    cedar.setAccessCodeLength(9);
+    const sZepToOamEvents ce = sZepToOamEvents::settingsRecord(cedar);
+    EXPECT_EQ(ZEP_EVT_SETTINGS_RECORD, ce.getType());
+    EXPECT_EQ(ZEP_MOTYPE_CEDAR, ce.getSettingsMoType());
+    EXPECT_EQ(bytesOf(cedar), slice(ce, 8, 328));  // fills the payload to the last byte
+    EXPECT_EQ(host(9), slice(ce, 332, 4));
+    EXPECT_EQ(std::string(256, 'h'), ce.getCedarSettings().getH323Id());
+    EXPECT_EQ(host(0xC0A80001), slice(cedar, 0, 4));
+    EXPECT_EQ('0', cedar.raw[16]);
+    EXPECT_EQ('h', cedar.raw[56]);
+
+    sZepBirchCache birch{};
+    birch.setPrimaryTpsPort(5060);
+    birch.setTestLocalModeTimeOut(3);
+    const sZepToOamEvents be = sZepToOamEvents::settingsRecord(birch);
+    EXPECT_EQ(host(ZEP_MOTYPE_BIRCH), slice(be, 4, 4));
+    EXPECT_EQ(host(5060), slice(be, 12, 4));
+    EXPECT_EQ(host(3), slice(be, 48, 4));
+    EXPECT_EQ(5060u, be.getBirchSettings().getPrimaryTpsPort());
+
+    sZepAldrCache alder{};
+    alder.setVoipTrunkAccessCode("77");
+    alder.setTestLocalModeTimeout(10);
+    const sZepToOamEvents ae = sZepToOamEvents::settingsRecord(alder);
+    EXPECT_EQ(ZEP_MOTYPE_ALDER, ae.getSettingsMoType());
+    EXPECT_EQ('7', ae.raw[8 + 8]);
+    EXPECT_EQ(host(10), slice(ae, 8 + 40, 4));
+    EXPECT_EQ("77", ae.getAlderSettings().getVoipTrunkAccessCode());
+}
+
+TEST(ZepRecords, DeletionEventCarriesTypeAndDirectoryNumber) {
+    const sZepToOamEvents e = sZepToOamEvents::ipsetDeleted(ZEP_MOTYPE_CEDAR, 0);
+    EXPECT_EQ(cat({host(8), host(0), host(0)}), slice(e, 0, 12));
+    EXPECT_EQ(1234u, sZepToOamEvents::ipsetDeleted(ZEP_MOTYPE_BIRCH, 1234).getDeletedDN());
+    EXPECT_EQ(ZEP_MOTYPE_BIRCH, sZepToOamEvents::ipsetDeleted(ZEP_MOTYPE_BIRCH, 1).getDeletedMoType());
+}
+
+TEST(ZepRecords, RequestPayloadsHaveTheirFixedFields) {
+    // Requests 7, 8 (Alder) and 9 (Alder).
+    EXPECT_EQ(host(0), bytesOf(sZepSettingsRequest(0)));
+    EXPECT_EQ(host(1), bytesOf(sZepSettingsRequest(ZEP_MOTYPE_ALDER)));
+    EXPECT_EQ(cat({host(1), host(0), Bytes{1}}), bytesOf(sZepIPSetTableRequest(ZEP_MOTYPE_ALDER)));
+    EXPECT_EQ(9u, sZepIPSetTableRequest::length());
+
+    // Request 5.
+    EXPECT_EQ(cat({host(0xFFFFFFFF), host(77)}), bytesOf(sZepIPSetRedirect(77)));
+
+    // Request 4 takes the writable fields byte for byte, junk after a NUL included.
+    sZepIPSetTableGet t{};
+    t.setDN(5000);
+    t.setMoType(ZEP_MOTYPE_BIRCH);
+    t.setMODN("modn");
+    t.raw[sZepIPSetTableGet::kMODN + 20] = 'j';
+    t.setMOTN("motn");
+    t.setSetStatus("not sent");
+    const sZepIPSetTableSet set(t);
+    EXPECT_EQ(cat({host(0), host(0xFFFFFFFF), host(5000), host(ZEP_MOTYPE_BIRCH),
+                   slice(t, 30, 34), slice(t, 64, 15)}),
+              bytesOf(set));
+    EXPECT_EQ('j', set.raw[16 + 20]);
+    EXPECT_EQ(65u, sZepIPSetTableSet::length());
+}
+
+TEST(ZepRecords, SettingItemHasANumberAndATextForm) {
+    const sZepSettingItemSet n = sZepSettingItemSet::number(23, 5);
+    EXPECT_EQ(12u, n.length());
+    EXPECT_EQ(cat({host(23), host(0), host(5)}), bytesOf(n, n.length()));
+
+    const sZepSettingItemSet t = sZepSettingItemSet::text(19, "0815");
+    EXPECT_EQ(264u, t.length());
+    EXPECT_EQ(cat({host(19), host(1), Bytes{'0', '8', '1', '5', 0}}), bytesOf(t, 13));
+    EXPECT_EQ("0815", t.getText());
+
+    const sZepSettingItemSet full = sZepSettingItemSet::text(19, std::string(256, 'z'));
+    EXPECT_EQ(std::string(256, 'z'), full.getText());  // the area is full, no terminator
+    EXPECT_EQ('z', full.raw[263]);
+}
+
+TEST(ZepRecords, FromBytesPadsShortInputWithZeros) {
+    Bytes partial = cat({host(ZEP_EVT_IPSET_DELETED), host(ZEP_MOTYPE_BIRCH)});
+    const sZepToOamEvents e = zeprec::fromBytes<sZepToOamEvents>(partial.data(), partial.size());
+    EXPECT_EQ(ZEP_EVT_IPSET_DELETED, e.getType());
+    EXPECT_EQ(ZEP_MOTYPE_BIRCH, e.getDeletedMoType());
+    EXPECT_EQ(0u, e.getDeletedDN());
+    EXPECT_EQ(0, e.raw[335]);
+}
+
+}  // namespace

@@ -1,0 +1,218 @@
+// The transport against fake gateway processes: the request envelope, link-up
+// detection and the gateway handle, short messages, and link-down.
+#include <cstring>
+
+#include "HulMfw.h"
+
+#include "LinkFixture.hpp"
+#include "ZepOamUsrlib.h"
+
+namespace linktest {
+namespace {
+
+using faketest::toHex;
+using Bytes = std::vector<unsigned char>;
+
+// What the transport hands to the connection layer, recorded whole.
+struct Delivered {
+    sZepToOamEvents event;
+    uint32_t value;
+};
+std::mutex deliveredMutex;
+std::vector<Delivered> delivered;
+
+void recordEvent(sZepToOamEvents* event, uint32_t value) {
+    std::lock_guard<std::mutex> lock(deliveredMutex);
+    delivered.push_back({*event, value});
+}
+std::vector<Delivered> deliveredEvents() {
+    std::lock_guard<std::mutex> lock(deliveredMutex);
+    return delivered;
+}
+size_t deliveredCount() { return deliveredEvents().size(); }
+size_t deliveredOfType(uint32_t type) {
+    size_t n = 0;
+    for (const auto& d : deliveredEvents()) n += d.event.getType() == type;
+    return n;
+}
+
+Bytes host(uint32_t v) {
+    const auto b = zeprec::hostBytes(v);
+    return Bytes(b.begin(), b.end());
+}
+Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+std::string eventHex(const sZepToOamEvents& e) { return toHex(e.data(), e.size()); }
+
+// Drives the transport directly, with recordEvent in place of the connection layer.
+class TransportTest : public LinkTest {
+protected:
+    void SetUp() override {
+        LinkTest::SetUp();
+        std::lock_guard<std::mutex> lock(deliveredMutex);
+        delivered.clear();
+    }
+    // Joins the framework and installs the class-4 handler: with no gateway
+    // around, the first attempt finds nothing.
+    void joinWithoutGateway() {
+        init();
+        ASSERT_EQ(ZEP_OAM_GATEWAY_NOT_FOUND, ConnectToZep(0, 0, 0, 1, recordEvent));
+    }
+    // Brings the link up with gateway: its link-up, then a connection attempt.
+    void linkUp(faketest::FakeGateway& gateway) {
+        const size_t before = deliveredOfType(ZEP_EVT_LINK_UP);
+        ASSERT_EQ("ok", gateway.command(std::string("linkup ") + kSelf));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return deliveredOfType(ZEP_EVT_LINK_UP) > before; }));
+        ASSERT_EQ(0u, ConnectToZep(0, 0, 0, 1000, recordEvent));
+    }
+};
+
+TEST_F(TransportTest, RequestEnvelope) {
+    joinWithoutGateway();
+    auto zep = startGateway();
+    linkUp(*zep);
+
+    const Bytes nine = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    EXPECT_EQ(0u, ZepOamUsrlibSend(ZEP_REQ_GET_IPSET_TABLE, nine.data(), 9, 0));
+    EXPECT_EQ(0u, ZepOamUsrlibSend(ZEP_REQ_SET_SETTING_ITEM, nine.data(), 4, 0x55));
+    // Refused, nothing sent: no payload, or one beyond the envelope's room.
+    EXPECT_EQ(ZEP_OAM_INVALID_ARG, ZepOamUsrlibSend(ZEP_REQ_GET_MODE, nullptr, 4, 0));
+    EXPECT_EQ(ZEP_OAM_INVALID_ARG, ZepOamUsrlibSend(ZEP_REQ_GET_MODE, nullptr, 0, 0));
+    const Bytes big(ZEP_ENVELOPE_MAX_PAYLOAD + 1, 0xEE);
+    EXPECT_EQ(ZEP_OAM_INVALID_ARG, ZepOamUsrlibSend(ZEP_REQ_SET_IPSET, big.data(), 2009, 0));
+    EXPECT_EQ(0u, ZepOamUsrlibSend(ZEP_REQ_SET_IPSET, big.data(), 2008, 0));  // the most that fits
+    EXPECT_EQ(0u, ZepOamSendRecord(ZEP_REQ_REDIRECT_IPSET, sZepIPSetRedirect(77)));
+    EXPECT_EQ(ZEP_OAM_INVALID_ARG, ZepOamSend(ZEP_REQ_GET_MODE, nullptr, 4));
+
+    ASSERT_TRUE(zep->waitForRequests(4));
+    EXPECT_EQ("count 4", zep->command("count"));
+    const auto got = zep->requests();
+    ASSERT_EQ(4u, got.size());
+    // 3 at 24, flag at 28, reserved 0 at 32, code at 36, payload from 40;
+    // the framework's length is the payload's plus 16.
+    EXPECT_EQ(cat({host(3), host(0), host(0), host(9), nine}), got[0].body);
+    EXPECT_EQ(cat({host(3), host(0x55), host(0), host(1), Bytes(nine.begin(), nine.begin() + 4)}),
+              got[1].body);
+    EXPECT_EQ(2008u + 16u, got[2].body.size());
+    EXPECT_EQ(Bytes(big.begin(), big.end() - 1), got[2].payload());
+    EXPECT_EQ(ZEP_REQ_REDIRECT_IPSET, got[3].code());
+    EXPECT_EQ(cat({host(0xFFFFFFFF), host(77)}), got[3].payload());
+    HUL_PROCESS_HANDLE own = 0;
+    ASSERT_EQ(0u, HulMfwGetProcessHandle(nullptr, &own));
+    for (const auto& r : got) EXPECT_EQ(own, r.sender);
+}
+
+TEST_F(TransportTest, GatewayHandleComesFromMessagesOnlyWhileTheLinkIsDown) {
+    EXPECT_EQ(ZEP_OAM_INVALID_ARG, ConnectToZep(0, 0, 0, 1000, nullptr));
+    joinWithoutGateway();
+    auto other = startGateway("other");
+
+    // Any message while the link is down names the gateway, and is delivered,
+    // but only a link-up brings the link up.
+    sZepIPSetTableGet t{};
+    t.setDN(31);
+    ASSERT_EQ("ok", other->command(std::string("event ") + kSelf + " " +
+                                   eventHex(sZepToOamEvents::ipsetRecord(t))));
+    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredCount() == 1; }));
+    EXPECT_EQ(31u, deliveredEvents()[0].event.getIPSetRecord().getDN());
+    EXPECT_EQ(0u, ZepOamSendRecord(ZEP_REQ_GET_MODE, sZepSettingsRequest(0)));
+    EXPECT_TRUE(other->waitForRequests(1));
+
+    auto zep = startGateway();
+    EXPECT_EQ(ZEP_OAM_GATEWAY_NOT_FOUND, ConnectToZep(0, 0, 0, 1000, recordEvent))
+        << "present, but no link-up yet";
+    linkUp(*zep);
+
+    // With the link up, messages from elsewhere no longer move the gateway.
+    ASSERT_EQ("ok", other->command(std::string("event ") + kSelf + " " +
+                                   eventHex(sZepToOamEvents::ofType(ZEP_EVT_MODE_RECORD))));
+    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_MODE_RECORD) == 1; }));
+    EXPECT_EQ(0u, ZepOamSendRecord(ZEP_REQ_GET_SETTINGS, sZepSettingsRequest(2)));
+    ASSERT_TRUE(zep->waitForRequests(1));
+    EXPECT_EQ(ZEP_REQ_GET_SETTINGS, zep->requests()[0].code());
+    EXPECT_EQ("count 1", other->command("count"));
+}
+
+TEST_F(TransportTest, ShortMessagesReachHandlersZeroPaddedOrNotAtAll) {
+    joinWithoutGateway();
+    auto zep = startGateway();
+    const std::string to = std::string(" ") + kSelf + " 4 ";
+
+    // A full message with every byte set, so that leftovers would show.
+    sZepToOamEvents full{};
+    std::memset(full.raw, 0xAB, sizeof full.raw);
+    full.setType(ZEP_EVT_IPSET_RECORD);
+    const Bytes head = cat({host(3), host(0x1234), host(0)});
+    ASSERT_EQ("ok", zep->command("send" + to + toHex(cat({head, Bytes(full.raw, full.raw + 336)}).data(),
+                                                      12 + 336)));
+    // Type and MoType only: the DN and all that follows read as zeros.
+    ASSERT_EQ("ok", zep->command("send" + to + toHex(cat({head, host(8), host(2)}).data(), 20)));
+    // Too short for the type word: dropped.
+    ASSERT_EQ("ok", zep->command("send" + to + toHex(cat({head, Bytes{8, 0, 0}}).data(), 15)));
+    // Exactly the type word.
+    ASSERT_EQ("ok", zep->command("send" + to + toHex(cat({head, host(6)}).data(), 16)));
+
+    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredCount() >= 3; }));
+    EXPECT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_MODE_RECORD) == 1; }));
+    const auto got = deliveredEvents();
+    ASSERT_EQ(3u, got.size());
+    EXPECT_EQ(0x1234u, got[0].value);
+    EXPECT_EQ(0xAB, got[0].event.raw[335]);
+
+    const sZepToOamEvents& shortOne = got[1].event;
+    EXPECT_EQ(ZEP_EVT_IPSET_DELETED, shortOne.getType());
+    EXPECT_EQ(ZEP_MOTYPE_BIRCH, shortOne.getDeletedMoType());
+    EXPECT_EQ(Bytes(336 - 8, 0), Bytes(shortOne.raw + 8, shortOne.raw + 336));
+    EXPECT_EQ(0x1234u, got[1].value);
+
+    EXPECT_EQ(ZEP_EVT_MODE_RECORD, got[2].event.getType());
+    EXPECT_EQ(Bytes(332, 0), Bytes(got[2].event.raw + 4, got[2].event.raw + 336));
+}
+
+TEST_F(TransportTest, LinkDownIsRaisedOnceWhenTheGatewayDies) {
+    joinWithoutGateway();
+    const int threadsBefore = testsupport::threadCount();
+    auto zep = startGateway();
+    linkUp(*zep);
+    EXPECT_EQ(0u, deliveredOfType(ZEP_EVT_LINK_DOWN));
+
+    zep->kill();
+    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_DOWN) == 1; }));
+    const auto got = deliveredEvents();
+    EXPECT_EQ(0u, got.back().value);
+    // The listener has ended, and no second link-down came before it did.
+    zep.reset();
+    EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::threadCount() == threadsBefore; }));
+    EXPECT_EQ(1u, deliveredOfType(ZEP_EVT_LINK_DOWN));
+    // The link is down: a gateway must announce it again.
+    auto again = startGateway();
+    EXPECT_EQ(ZEP_OAM_GATEWAY_NOT_FOUND, ConnectToZep(0, 0, 0, 1000, recordEvent));
+    linkUp(*again);
+}
+
+TEST_F(TransportTest, GatewayRestartedBetweenPollsIsOneLinkDown) {
+    joinWithoutGateway();
+    auto zep = startGateway();
+    linkUp(*zep);
+    const uint32_t first = zep->handle();
+
+    // Crash and restart at once, well inside the listener's poll interval.
+    zep->kill();
+    zep = startGateway();
+    EXPECT_NE(first, zep->handle());
+    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_DOWN) == 1; }));
+
+    // Requests no longer go to the dead incarnation once the new one is linked...
+    linkUp(*zep);
+    EXPECT_EQ(0u, ZepOamSendRecord(ZEP_REQ_GET_MODE, sZepSettingsRequest(0)));
+    EXPECT_TRUE(zep->waitForRequests(1));
+    // ...and the new incarnation is the one watched.
+    zep->kill();
+    EXPECT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_DOWN) == 2; }));
+}
+
+}  // namespace
+}  // namespace linktest
