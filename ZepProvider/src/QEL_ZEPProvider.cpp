@@ -55,6 +55,8 @@ const RouteTable& routes() {
     static const RouteTable table = [] {
         RouteTable t = {};
         t.routes[t.count++] = routeTo(QEL_ZEPModeSettingName, QEL_ZEPModeSettingProv);
+        // terminal classes: Alder, Birch, Cedar
+        // setting classes: Alder, Birch, Cedar
         return t;
     }();
     return table;
