@@ -27,7 +27,6 @@
 #include <thread>
 #include <vector>
 
-#include "TestSupport.hpp"
 
 extern char** environ;
 

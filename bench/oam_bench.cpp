@@ -1,0 +1,149 @@
+// Gateway events per second from a fake gateway process to the registered
+// handlers, beside the framework's raw message rate measured in the same run:
+// the same bodies, the same loop task, but a bare counting callback on a
+// class of its own. The ratio is the link's cost; the target is 80% or better.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "FakeGateway.hpp"
+#include "HulMfw.h"
+#include "ZepOam.h"
+#include "ZepOamUsrlib.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kSelf[] = "oambench";
+constexpr uint16_t kRawClass = 5;
+constexpr int kMessagesPerRound = 20000;
+
+std::atomic<uint64_t> gEvents{0};
+std::atomic<uint64_t> gRaw{0};
+faketest::FakeGateway* gGateway = nullptr;
+std::string gEventBody;  // hex of one envelope with a terminal record
+
+// Totals per benchmark, for the closing comparison.
+struct Rate {
+    double messages = 0;
+    double seconds = 0;
+    double perSecond() const { return seconds > 0 ? messages / seconds : 0; }
+};
+Rate gEventRate, gRawRate;
+
+// Seven handlers as the provider registers them; the last counts.
+template <int N>
+void handler(sZepToOamEvents* event) {
+    if (N == 6) gEvents.fetch_add(event->getType() == ZEP_EVT_IPSET_RECORD, std::memory_order_relaxed);
+}
+void rawCallback(uint16_t, uint32_t, void*, uint32_t) { gRaw.fetch_add(1, std::memory_order_relaxed); }
+
+// Floods the gateway's messages and returns the seconds until the last arrived.
+double floodRound(uint16_t msgClass, std::atomic<uint64_t>& counter) {
+    const uint64_t target = counter.load() + kMessagesPerRound;
+    const auto start = Clock::now();
+    const std::string answer = gGateway->command("flood " + std::string(kSelf) + " " +
+                                                 std::to_string(msgClass) + " " +
+                                                 std::to_string(kMessagesPerRound) + " " + gEventBody);
+    if (answer.rfind("ok", 0) != 0) return -1;
+    while (counter.load() < target) {
+        if (Clock::now() - start > std::chrono::seconds(60)) return -1;
+        std::this_thread::yield();
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Each iteration floods one round of raw messages and one of gateway events,
+// back to back, so that both figures see the same machine load; the reported
+// time is the events' round.
+void BM_GatewayEventsVsFrameworkRaw(benchmark::State& state) {
+    for (auto _ : state) {
+        const double raw = floodRound(kRawClass, gRaw);
+        const double events = floodRound(ZEP_MFW_CLASS_ENVELOPE, gEvents);
+        if (raw < 0 || events < 0) {
+            state.SkipWithError("the messages did not all arrive");
+            break;
+        }
+        state.SetIterationTime(events);
+        gRawRate.messages += kMessagesPerRound;
+        gRawRate.seconds += raw;
+        gEventRate.messages += kMessagesPerRound;
+        gEventRate.seconds += events;
+    }
+    state.SetItemsProcessed(state.iterations() * kMessagesPerRound);
+    state.counters["events_per_s"] = gEventRate.perSecond();
+    state.counters["raw_per_s"] = gRawRate.perSecond();
+    state.counters["ratio_pct"] =
+        gRawRate.perSecond() > 0 ? 100.0 * gEventRate.perSecond() / gRawRate.perSecond() : 0;
+}
+BENCHMARK(BM_GatewayEventsVsFrameworkRaw)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
+// One envelope with a terminal record, as the gateway sends them.
+std::string eventBodyHex() {
+    sZepIPSetTableGet t{};
+    t.setDN(4711);
+    t.setMoType(ZEP_MOTYPE_CEDAR);
+    t.setBUID("bench");
+    const sZepToOamEvents e = sZepToOamEvents::ipsetRecord(t);
+    unsigned char body[12 + sZepToOamEvents::kSize] = {};
+    const uint32_t mark = 3;
+    std::memcpy(body, &mark, 4);
+    std::memcpy(body + 12, e.data(), e.size());
+    return faketest::toHex(body, sizeof body);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    char dir[] = "/tmp/oambench.XXXXXX";
+    if (!mkdtemp(dir)) return 1;
+    setenv("HUL_MFW_DIR", dir, 1);
+    setenv("HUL_DIAG_DIR", dir, 1);
+    setenv("HUL_MFW_NAME", kSelf, 1);
+
+    ZepOamInit();
+    const ZepOamEventHandler handlers[] = {handler<0>, handler<1>, handler<2>, handler<3>,
+                                           handler<4>, handler<5>, handler<6>};
+    for (ZepOamEventHandler h : handlers) ZepOamRegisterCallback(h);
+    HulMfwRegisterCallback(kRawClass, rawCallback);
+    gEventBody = eventBodyHex();
+    int rc = 0;
+    {
+        faketest::FakeGateway gateway(FAKE_ZEP_PATH);
+        gGateway = &gateway;
+        // The connection task installs the link's message handler; from then on
+        // the gateway's events reach the handlers.
+        const auto start = Clock::now();
+        while (gEvents.load() == 0 && Clock::now() - start < std::chrono::seconds(30)) {
+            gateway.command(std::string("linkup ") + kSelf);
+            gateway.command("event " + std::string(kSelf) + " " + gEventBody.substr(24));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (gEvents.load() == 0) {
+            std::fprintf(stderr, "oam_bench: no events reached the handlers\n");
+            rc = 1;
+        } else {
+            benchmark::RunSpecifiedBenchmarks();
+            const double events = gEventRate.perSecond(), raw = gRawRate.perSecond();
+            std::printf("\ngateway events to handlers: %.0f/s; framework raw messages: %.0f/s; "
+                        "ratio %.0f%% (target 80%% or better)\n",
+                        events, raw, raw > 0 ? 100.0 * events / raw : 0.0);
+        }
+        gGateway = nullptr;
+    }
+    for (ZepOamEventHandler h : handlers) ZepOamResetCallback(h);
+    ZepOamShutdown();
+    benchmark::Shutdown();
+    const std::string cleanup = std::string("rm -rf '") + dir + "'";
+    if (std::system(cleanup.c_str()) != 0) rc = rc ? rc : 1;
+    return rc;
+}
