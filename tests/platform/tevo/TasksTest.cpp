@@ -18,62 +18,24 @@ namespace {
 using testsupport::waitUntil;
 using tevotest::threadAlive;
 
-// What a task saw of itself from the inside.
-struct Inside {
-    const OS_HANDLE* handleWord = nullptr;
+// One task body for every scenario; `mode` says what it does. Its last touch
+// of the Probe is `gone` (or the unwinding that sets it), so a test that has
+// seen `gone` and the thread's disappearance may reuse the memory.
+struct Probe {
+    enum class Mode { Record, EndByZero, EndByOwnHandle, ShortSleeps, Yields, EndlessSleep,
+                      EndlessEventWait, RunUntilQuit, CloseOwnThenRunUntilQuit };
+    Mode mode = Mode::Record;
+    OS_HANDLE handle = 0;  // the creator's handle word
+    OS_HANDLE event = 0;
     std::atomic<OS_HANDLE> handleSeen{0};
     std::atomic<size_t> stackBytes{0};
-    std::atomic<pid_t> tid{0};
     char name[16] = {};
-};
-
-void recordInside(void* argument) {
-    auto* in = static_cast<Inside*>(argument);
-    in->handleSeen = *in->handleWord;
-    pthread_attr_t attr;
-    size_t stack = 0;
-    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
-        pthread_attr_getstacksize(&attr, &stack);
-        pthread_attr_destroy(&attr);
-    }
-    in->stackBytes = stack;
-    pthread_getname_np(pthread_self(), in->name, sizeof in->name);
-    in->tid = gettid();  // last: the test reads the rest once this is set
-}
-
-TEST(TevoTask, RunsWithItsHandleStoredBeforeItStartsWhateverTheStackSize) {
-    // 10000 and 16000 are what the gateway link asks for: below the minimum.
-    for (uint32_t size : {0u, 10000u, 16000u, (1u << 20) + 1u}) {
-        SCOPED_TRACE(size);
-        Inside in;
-        OS_HANDLE handle = 0;
-        in.handleWord = &handle;
-        ASSERT_EQ(0u, osCreateTask("OamZepConnectAndMore", 0, size, recordInside, &in, 0,
-                                   &handle));
-        EXPECT_NE(0u, handle);
-        ASSERT_TRUE(waitUntil([&] { return in.tid != 0; }));
-        EXPECT_EQ(handle, in.handleSeen.load());
-        EXPECT_GE(in.stackBytes.load(), size);
-        EXPECT_GE(in.stackBytes.load(), static_cast<size_t>(PTHREAD_STACK_MIN));
-        EXPECT_STREQ("OamZepConnectAn", in.name);
-        EXPECT_TRUE(waitUntil([&] { return !threadAlive(in.tid); }));
-    }
-}
-
-TEST(TevoTask, RefusesNullArguments) {
-    OS_HANDLE handle = 7;
-    EXPECT_EQ(OS_ERR_INVALID_ARG, osCreateTask(nullptr, 0, 0, recordInside, nullptr, 0, &handle));
-    EXPECT_EQ(OS_ERR_INVALID_ARG, osCreateTask("t", 0, 0, nullptr, nullptr, 0, &handle));
-    EXPECT_EQ(OS_ERR_INVALID_ARG, osCreateTask("t", 0, 0, recordInside, nullptr, 0, nullptr));
-    EXPECT_EQ(7u, handle);
-}
-
-// A task that ends itself, and what it got done before and after.
-struct SelfEnding {
-    enum class How { ByZero, ByOwnHandle } how = How::ByZero;
-    OS_HANDLE handle = 0;
     std::atomic<pid_t> tid{0};
-    std::atomic<bool> before{false}, after{false}, unwound{false};
+    std::atomic<unsigned> laps{0};
+    std::atomic<OS_RESULT> ownClose{~0u};
+    std::atomic<bool> quit{false}, after{false}, gone{false};
+
+    bool ended() const { return gone && !threadAlive(tid); }
 };
 
 struct SetOnDestruction {
@@ -81,75 +43,98 @@ struct SetOnDestruction {
     ~SetOnDestruction() { flag = true; }
 };
 
-void endItself(void* argument) {
-    auto* s = static_cast<SelfEnding*>(argument);
-    SetOnDestruction guard{s->unwound};
-    s->tid = gettid();
-    s->before = true;
-    osKillTask(s->how == SelfEnding::How::ByZero ? 0 : s->handle);
-    s->after = true;
-}
-
-TEST(TevoTask, KillingItselfEndsTheCallerAtOnceAndReleasesItsHandle) {
-    for (auto how : {SelfEnding::How::ByZero, SelfEnding::How::ByOwnHandle}) {
-        SelfEnding s;
-        s.how = how;
-        ASSERT_EQ(0u, osCreateTask("selfend", 0, 16000, endItself, &s, 0, &s.handle));
-        ASSERT_TRUE(waitUntil([&] { return s.tid != 0 && !threadAlive(s.tid); }));
-        EXPECT_TRUE(s.before);
-        EXPECT_FALSE(s.after);
-        EXPECT_TRUE(s.unwound) << "the task's stack objects were not destroyed";
-        // Ended without anyone closing the handle: the handle names nothing.
-        EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(s.handle));
-        EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(s.handle));
+void probeTask(void* argument) {
+    auto* p = static_cast<Probe*>(argument);
+    SetOnDestruction guard{p->gone};  // runs on return and on pthread_exit alike
+    p->handleSeen = p->handle;
+    pthread_attr_t attr;
+    size_t stack = 0;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+        pthread_attr_getstacksize(&attr, &stack);
+        pthread_attr_destroy(&attr);
     }
-    // Any thread may end itself this way, not only a task.
-    SelfEnding s;
-    std::thread plain(endItself, &s);
-    plain.join();
-    EXPECT_TRUE(s.before);
-    EXPECT_FALSE(s.after);
-    EXPECT_TRUE(s.unwound);
-}
-
-// A task that waits in one of the calls where a stop request reaches it.
-struct Waiting {
-    enum class In { ShortSleeps, Yields, EndlessSleep, EndlessEventWait } in;
-    OS_HANDLE event = 0;
-    std::atomic<pid_t> tid{0};
-    std::atomic<unsigned> laps{0};
-    std::atomic<bool> unwound{false};
-};
-
-void waitForever(void* argument) {
-    auto* w = static_cast<Waiting*>(argument);
-    SetOnDestruction guard{w->unwound};
-    w->tid = gettid();
+    p->stackBytes = stack;
+    pthread_getname_np(pthread_self(), p->name, sizeof p->name);
+    p->tid = gettid();
+    using M = Probe::Mode;
+    if (p->mode == M::CloseOwnThenRunUntilQuit) p->ownClose = osCloseTaskHandle(p->handle);
+    if (p->mode == M::EndByZero) osKillTask(0);
+    if (p->mode == M::EndByOwnHandle) osKillTask(p->handle);
     for (;;) {
-        ++w->laps;
-        switch (w->in) {
-            case Waiting::In::ShortSleeps: osSleep(5); break;
-            case Waiting::In::Yields: osSleep(0); break;
-            case Waiting::In::EndlessSleep: osSleep(0xFFFFFFFFu); break;
-            case Waiting::In::EndlessEventWait: osReceiveEvent(w->event, OS_WAIT_FOREVER); break;
+        ++p->laps;
+        switch (p->mode) {
+            case M::ShortSleeps: osSleep(5); break;
+            case M::Yields: osSleep(0); break;
+            case M::EndlessSleep: osSleep(0xFFFFFFFFu); break;
+            case M::EndlessEventWait: osReceiveEvent(p->event, OS_WAIT_FOREVER); break;
+            case M::RunUntilQuit:
+            case M::CloseOwnThenRunUntilQuit:
+                if (p->quit) return;
+                osSleep(1);
+                break;
+            default: p->after = p->mode != M::Record; return;
         }
     }
+}
+
+OS_RESULT start(Probe& p, uint32_t stackSize = 10000, const char* name = "probe") {
+    return osCreateTask(name, 0, stackSize, probeTask, &p, 0, &p.handle);
+}
+
+TEST(TevoTask, RunsWithItsHandleStoredBeforeItStartsWhateverTheStackSize) {
+    // 10000 and 16000 are what the gateway link asks for: below the minimum.
+    for (uint32_t size : {0u, 10000u, 16000u, (1u << 20) + 1u}) {
+        SCOPED_TRACE(size);
+        Probe p;
+        ASSERT_EQ(0u, start(p, size, "OamZepConnectAndMore"));
+        EXPECT_NE(0u, p.handle);
+        ASSERT_TRUE(waitUntil([&] { return p.ended(); }));
+        EXPECT_EQ(p.handle, p.handleSeen.load());
+        EXPECT_GE(p.stackBytes.load(), size);
+        EXPECT_GE(p.stackBytes.load(), static_cast<size_t>(PTHREAD_STACK_MIN));
+        EXPECT_STREQ("OamZepConnectAn", p.name);
+    }
+    OS_HANDLE untouched = 7;
+    EXPECT_EQ(OS_ERR_INVALID_ARG, osCreateTask(nullptr, 0, 0, probeTask, nullptr, 0, &untouched));
+    EXPECT_EQ(OS_ERR_INVALID_ARG, osCreateTask("t", 0, 0, nullptr, nullptr, 0, &untouched));
+    EXPECT_EQ(OS_ERR_INVALID_ARG, osCreateTask("t", 0, 0, probeTask, nullptr, 0, nullptr));
+    EXPECT_EQ(7u, untouched);
+}
+
+TEST(TevoTask, KillingItselfEndsTheCallerAtOnceUnwindingItsStack) {
+    for (auto mode : {Probe::Mode::EndByZero, Probe::Mode::EndByOwnHandle}) {
+        Probe p;
+        p.mode = mode;
+        ASSERT_EQ(0u, start(p));
+        ASSERT_TRUE(waitUntil([&] { return p.ended(); }));
+        EXPECT_FALSE(p.after) << "code after osKillTask ran";
+        // Ended without anyone closing the handle: the handle names nothing.
+        EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(p.handle));
+        EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(p.handle));
+    }
+    // Any thread may end itself this way, not only a task.
+    Probe p;
+    p.mode = Probe::Mode::EndByZero;
+    std::thread plain(probeTask, &p);
+    plain.join();
+    EXPECT_TRUE(p.gone);
+    EXPECT_FALSE(p.after);
 }
 
 TEST(TevoTask, KillingAnotherTaskEndsItAtItsNextSleepOrWait) {
     OS_HANDLE event = 0;
     ASSERT_EQ(0u, osCreateEvent("TevoKillWhileWaiting", 0, &event));
-    for (auto in : {Waiting::In::ShortSleeps, Waiting::In::Yields, Waiting::In::EndlessSleep,
-                    Waiting::In::EndlessEventWait}) {
-        SCOPED_TRACE(static_cast<int>(in));
-        Waiting w{in, event};
-        OS_HANDLE handle = 0;
-        ASSERT_EQ(0u, osCreateTask("waiter", 0, 10000, waitForever, &w, 0, &handle));
-        ASSERT_TRUE(waitUntil([&] { return w.laps > 0; }));
-        EXPECT_EQ(0u, osKillTask(handle));
-        EXPECT_TRUE(waitUntil([&] { return !threadAlive(w.tid); }));
-        EXPECT_TRUE(w.unwound);
-        EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(handle));
+    using M = Probe::Mode;
+    for (auto mode : {M::ShortSleeps, M::Yields, M::EndlessSleep, M::EndlessEventWait}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        Probe p;
+        p.mode = mode;
+        p.event = event;
+        ASSERT_EQ(0u, start(p));
+        ASSERT_TRUE(waitUntil([&] { return p.laps > 0; }));
+        EXPECT_EQ(0u, osKillTask(p.handle));
+        EXPECT_TRUE(waitUntil([&] { return p.ended(); }));
+        EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(p.handle));
     }
     // The task that died waiting on the event took no signal with it.
     EXPECT_EQ(0u, osSendEvent(event));
@@ -157,44 +142,21 @@ TEST(TevoTask, KillingAnotherTaskEndsItAtItsNextSleepOrWait) {
     EXPECT_EQ(0u, osKillEvent(event));
 }
 
-struct Closing {
-    OS_HANDLE handle = 0;
-    bool closeOwnHandle = false;
-    std::atomic<OS_RESULT> ownCloseResult{~0u};
-    std::atomic<pid_t> tid{0};
-    std::atomic<unsigned> laps{0};
-    std::atomic<bool> quit{false};
-    std::atomic<bool> done{false};  // the task's last touch of this object
-};
-
-void runUntilQuit(void* argument) {
-    auto* c = static_cast<Closing*>(argument);
-    c->tid = gettid();
-    if (c->closeOwnHandle) c->ownCloseResult = osCloseTaskHandle(c->handle);
-    while (!c->quit) {
-        ++c->laps;
-        osSleep(1);
-    }
-    c->done = true;
-}
-
 TEST(TevoTask, ClosingTheHandleLeavesTheTaskRunning) {
-    for (bool own : {false, true}) {
-        SCOPED_TRACE(own ? "closed by the task" : "closed by the creator");
-        Closing c;
-        c.closeOwnHandle = own;
-        ASSERT_EQ(0u, osCreateTask("closing", 0, 10000, runUntilQuit, &c, 0, &c.handle));
-        ASSERT_TRUE(waitUntil([&] { return c.laps > 0; }));
-        if (own)
-            EXPECT_EQ(0u, c.ownCloseResult.load());
-        else
-            EXPECT_EQ(0u, osCloseTaskHandle(c.handle));
-        EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(c.handle));
-        EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(c.handle));
-        const unsigned seen = c.laps;
-        EXPECT_TRUE(waitUntil([&] { return c.laps > seen + 3; }));
-        c.quit = true;
-        EXPECT_TRUE(waitUntil([&] { return c.done && !threadAlive(c.tid); }));
+    for (auto mode : {Probe::Mode::RunUntilQuit, Probe::Mode::CloseOwnThenRunUntilQuit}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        Probe p;
+        p.mode = mode;
+        ASSERT_EQ(0u, start(p));
+        ASSERT_TRUE(waitUntil([&] { return p.laps > 0; }));
+        EXPECT_EQ(0u, mode == Probe::Mode::RunUntilQuit ? osCloseTaskHandle(p.handle)
+                                                        : p.ownClose.load());
+        EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(p.handle));
+        EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(p.handle));
+        const unsigned seen = p.laps;
+        EXPECT_TRUE(waitUntil([&] { return p.laps > seen + 3; }));
+        p.quit = true;
+        EXPECT_TRUE(waitUntil([&] { return p.ended(); }));
     }
 }
 
@@ -221,22 +183,17 @@ TEST(TevoTask, HandlesAreNeverRepeatedAndUnknownOnesAreRefused) {
     }
     for (auto& c : creators) c.join();
     std::set<OS_HANDLE> distinct;
-    size_t total = 0;
-    for (const auto& list : seen) {
-        total += list.size();
-        distinct.insert(list.begin(), list.end());
-    }
-    EXPECT_EQ(size_t{2 * kThreads * kRounds}, total);
-    EXPECT_EQ(total, distinct.size());
+    for (const auto& list : seen) distinct.insert(list.begin(), list.end());
+    EXPECT_EQ(size_t{2 * kThreads * kRounds}, distinct.size());
     EXPECT_EQ(0u, distinct.count(0));
     EXPECT_TRUE(waitUntil([&] { return ran == kThreads * kRounds; }));
 
     // Unknown, released and wrong-kind handles: an error, never a crash.
-    OS_HANDLE event = 0, task = 0;
-    Closing running;
+    OS_HANDLE event = 0;
+    Probe running;
+    running.mode = Probe::Mode::RunUntilQuit;
     ASSERT_EQ(0u, osCreateEvent("TevoWrongKind", 0, &event));
-    ASSERT_EQ(0u, osCreateTask("wrongkind", 0, 0, runUntilQuit, &running, 0, &task));
-    running.handle = task;
+    ASSERT_EQ(0u, start(running));
     for (OS_HANDLE bad : {0xFFFFFFFFu, *distinct.begin(), *distinct.rbegin()}) {
         EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(bad));
         EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(bad));
@@ -248,53 +205,42 @@ TEST(TevoTask, HandlesAreNeverRepeatedAndUnknownOnesAreRefused) {
     EXPECT_EQ(OS_ERR_BAD_HANDLE, osSendEvent(0));
     EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(event));
     EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(event));
-    EXPECT_EQ(OS_ERR_BAD_HANDLE, osSendEvent(task));
-    EXPECT_EQ(OS_ERR_BAD_HANDLE, osReceiveEvent(task, 0));
-    EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillEvent(task));
+    EXPECT_EQ(OS_ERR_BAD_HANDLE, osSendEvent(running.handle));
+    EXPECT_EQ(OS_ERR_BAD_HANDLE, osReceiveEvent(running.handle, 0));
+    EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillEvent(running.handle));
     running.quit = true;
-    EXPECT_TRUE(waitUntil([&] { return running.done && !threadAlive(running.tid); }));
+    EXPECT_TRUE(waitUntil([&] { return running.ended(); }));
     EXPECT_EQ(0u, osKillEvent(event));
 }
 
-struct Ending {
-    int how = 0;
-    OS_HANDLE handle = 0;
-    std::atomic<unsigned>* finished = nullptr;
-};
-
-void endOneOfThreeWays(void* argument) {
-    auto* e = static_cast<Ending*>(argument);
-    const int how = e->how;
-    if (how == 2) osCloseTaskHandle(e->handle);
-    ++*e->finished;  // the last touch of *e
-    if (how == 1) osKillTask(0);
-}
-
 TEST(TevoTask, AThousandEndedTasksLeaveNoThreadOrHandleBehind) {
-    constexpr unsigned kTasks = 1000, kBatch = 100;
     // One task first: a runtime may start helper threads of its own with the
     // first thread (the thread sanitizer does); they are not ours to count.
-    Inside warmUp;
-    OS_HANDLE first = 0;
-    warmUp.handleWord = &first;
-    ASSERT_EQ(0u, osCreateTask("warmup", 0, 0, recordInside, &warmUp, 0, &first));
-    ASSERT_TRUE(waitUntil([&] { return warmUp.tid != 0 && !threadAlive(warmUp.tid); }));
+    Probe warmUp;
+    ASSERT_EQ(0u, start(warmUp));
+    ASSERT_TRUE(waitUntil([&] { return warmUp.ended(); }));
     const int baseline = testsupport::threadCount();
-    std::vector<Ending> tasks(kTasks);
-    std::atomic<unsigned> finished{0};
+
+    // Ending by return, by osKillTask(0), and by return after closing its own handle.
+    constexpr unsigned kTasks = 1000, kBatch = 100;
+    const Probe::Mode modes[] = {Probe::Mode::Record, Probe::Mode::EndByZero,
+                                 Probe::Mode::CloseOwnThenRunUntilQuit};
+    std::vector<Probe> probes(kTasks);
     for (unsigned i = 0; i < kTasks; ++i) {
-        tasks[i].how = static_cast<int>(i % 3);
-        tasks[i].finished = &finished;
-        ASSERT_EQ(0u, osCreateTask("churn", 0, 10000, endOneOfThreeWays, &tasks[i], 0,
-                                   &tasks[i].handle));
+        probes[i].mode = modes[i % 3];
+        probes[i].quit = true;
+        ASSERT_EQ(0u, start(probes[i]));
         // Bounded bursts keep the peak thread count modest on small machines.
         if ((i + 1) % kBatch == 0) {
-            ASSERT_TRUE(waitUntil([&] { return finished == i + 1; }));
+            ASSERT_TRUE(waitUntil([&] { return probes[i].gone.load(); }));
         }
     }
     EXPECT_TRUE(waitUntil([&] { return testsupport::threadCount() == baseline; }))
         << testsupport::threadCount() << " threads, " << baseline << " before";
-    for (const auto& t : tasks) EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(t.handle));
+    for (const auto& p : probes) {
+        EXPECT_TRUE(p.gone);
+        EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(p.handle));
+    }
 }
 
 void sleepInLoop(void* argument) {
