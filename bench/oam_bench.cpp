@@ -4,6 +4,7 @@
 // class of its own. The ratio is the link's cost; the target is 80% or better.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <time.h>
 
 #include <atomic>
 #include <chrono>
@@ -86,6 +87,24 @@ void BM_GatewayEventsVsFrameworkRaw(benchmark::State& state) {
 }
 BENCHMARK(BM_GatewayEventsVsFrameworkRaw)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 
+// CPU seconds this process has used so far, all threads.
+double processCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// With the link up and nothing arriving, the link should cost nothing but the
+// listener's look for the gateway once a second. The floor is zero.
+void reportIdleCpu() {
+    constexpr int kIdleSeconds = 5;
+    const double before = processCpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(kIdleSeconds));
+    const double used = processCpuSeconds() - before;
+    std::printf("idle link: %.3f ms CPU per second over %d s (floor 0)\n", 1000.0 * used / kIdleSeconds,
+                kIdleSeconds);
+}
+
 // One envelope with a terminal record, as the gateway sends them.
 std::string eventBodyHex() {
     sZepIPSetTableGet t{};
@@ -137,6 +156,7 @@ int main(int argc, char** argv) {
             std::printf("\ngateway events to handlers: %.0f/s; framework raw messages: %.0f/s; "
                         "ratio %.0f%% (target 80%% or better)\n",
                         events, raw, raw > 0 ? 100.0 * events / raw : 0.0);
+            reportIdleCpu();
         }
         gGateway = nullptr;
     }

@@ -71,6 +71,10 @@ TEST_F(GatewayCrashTest, FiftyCrashesEachRaiseOneLinkDownAndLeaveNothingBehind) 
         }
     }
     EXPECT_EQ(static_cast<size_t>(kCycles) + 1, connections());
+    // One connection task per link-down, each started although the connect
+    // event existed already.
+    EXPECT_EQ(static_cast<size_t>(kCycles) + 1,
+              logtest::countText(logTexts(), "Trying to connect to zep...!!!"));
 }
 
 }  // namespace
