@@ -2,6 +2,9 @@
 
 #include "CFG_Exception.h"
 #include "QEL_ZEPModeSettingProvider.h"
+#include "QEL_ZEPAlderSettingProvider.h"
+#include "QEL_ZEPBirchSettingProvider.h"
+#include "QEL_ZEPCedarSettingProvider.h"
 
 #include <OW_CIMException.hpp>
 #include <OW_Logger.hpp>
@@ -22,6 +25,9 @@ char* QEL_ZEPBirchSettingName = const_cast<char*>("QEL_ZEPBirchSetting");
 char* QEL_ZEPCedarSettingName = const_cast<char*>("QEL_ZEPCedarSetting");
 
 QEL_ZEPModeSettingProvider QEL_ZEPModeSettingProv;
+QEL_ZEPAlderSettingProvider QEL_ZEPAlderSettingProv;
+QEL_ZEPBirchSettingProvider QEL_ZEPBirchSettingProv;
+QEL_ZEPCedarSettingProvider QEL_ZEPCedarSettingProv;
 }
 
 char* UnknownStdException = const_cast<char*>("Unknown std::exception caught in QEL_ZEPProvider\n");
@@ -57,6 +63,9 @@ const RouteTable& routes() {
         t.routes[t.count++] = routeTo(QEL_ZEPModeSettingName, QEL_ZEPModeSettingProv);
         // terminal classes: Alder, Birch, Cedar
         // setting classes: Alder, Birch, Cedar
+        t.routes[t.count++] = routeTo(QEL_ZEPAlderSettingName, QEL_ZEPAlderSettingProv);
+        t.routes[t.count++] = routeTo(QEL_ZEPBirchSettingName, QEL_ZEPBirchSettingProv);
+        t.routes[t.count++] = routeTo(QEL_ZEPCedarSettingName, QEL_ZEPCedarSettingProv);
         return t;
     }();
     return table;
@@ -207,4 +216,7 @@ void QEL_ZEPProvider::referenceNames(const Env&, CIMObjectPathResultHandlerIFC&,
 
 void QEL_ZEPProvider::cleanup() {
     QEL_ZEPModeSettingProv.cleanup();
+    QEL_ZEPAlderSettingProv.cleanup();
+    QEL_ZEPBirchSettingProv.cleanup();
+    QEL_ZEPCedarSettingProv.cleanup();
 }
