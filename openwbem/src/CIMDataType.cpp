@@ -1,0 +1,143 @@
+// CIMDataType and the CIM-XML type names.
+#include "OW_CIMDataType.hpp"
+#include "Internal.hpp"
+
+namespace OpenWBEM
+{
+
+struct CIMDataType::Data : impl::Shared
+{
+	Data(Type t, bool a, Int32 s, const String& r) : type(t), array(a), size(s), refClass(r) {}
+	Type type;
+	bool array;
+	Int32 size;       // 1 for a scalar, 0 for an unbounded array
+	String refClass;
+};
+
+namespace impl
+{
+
+const char* typeName(CIMDataType::Type t)
+{
+	switch (t)
+	{
+	case CIMDataType::UINT8: return "uint8";
+	case CIMDataType::SINT8: return "sint8";
+	case CIMDataType::UINT16: return "uint16";
+	case CIMDataType::SINT16: return "sint16";
+	case CIMDataType::UINT32: return "uint32";
+	case CIMDataType::SINT32: return "sint32";
+	case CIMDataType::UINT64: return "uint64";
+	case CIMDataType::SINT64: return "sint64";
+	case CIMDataType::STRING: return "string";
+	case CIMDataType::BOOLEAN: return "boolean";
+	case CIMDataType::REAL32: return "real32";
+	case CIMDataType::REAL64: return "real64";
+	case CIMDataType::DATETIME: return "datetime";
+	case CIMDataType::CHAR16: return "char16";
+	case CIMDataType::REFERENCE: return "reference";
+	case CIMDataType::EMBEDDEDCLASS: return "embeddedclass";
+	case CIMDataType::EMBEDDEDINSTANCE: return "embeddedinstance";
+	default: return "";
+	}
+}
+
+CIMDataType::Type typeFromName(const String& name)
+{
+	for (int t = CIMDataType::UINT8; t < CIMDataType::MAXDATATYPE; ++t)
+	{
+		if (name.equalsIgnoreCase(typeName(static_cast<CIMDataType::Type>(t))))
+		{
+			return static_cast<CIMDataType::Type>(t);
+		}
+	}
+	return CIMDataType::INVALID;
+}
+
+} // namespace impl
+
+CIMDataType::CIMDataType() : m_p(new Data(CIMNULL, false, 1, String()))
+{
+}
+
+CIMDataType::CIMDataType(CIMNULL_t) : m_p(nullptr)
+{
+}
+
+CIMDataType::CIMDataType(Type type) : m_p(new Data(type, false, 1, String()))
+{
+}
+
+CIMDataType::CIMDataType(Type type, Int32 size)
+	: m_p(new Data(type, true, size < 1 ? 0 : size, String()))
+{
+}
+
+CIMDataType::CIMDataType(const String& refClassName)
+	: m_p(new Data(REFERENCE, false, 1, refClassName))
+{
+}
+
+OW_STANDIN_DEFINE_HANDLE(CIMDataType)
+
+CIMDataType::Type CIMDataType::getType() const
+{
+	return impl::read(m_p, "CIMDataType").type;
+}
+
+bool CIMDataType::isArrayType() const
+{
+	return impl::read(m_p, "CIMDataType").array;
+}
+
+bool CIMDataType::isNumericType() const
+{
+	const Type t = getType();
+	return (t >= UINT8 && t <= SINT64) || t == REAL32 || t == REAL64;
+}
+
+bool CIMDataType::isReferenceType() const
+{
+	return getType() == REFERENCE;
+}
+
+Int32 CIMDataType::getSize() const
+{
+	return impl::read(m_p, "CIMDataType").size;
+}
+
+String CIMDataType::getRefClassName() const
+{
+	return impl::read(m_p, "CIMDataType").refClass;
+}
+
+bool CIMDataType::equals(const CIMDataType& arg) const
+{
+	if (!m_p || !arg.m_p)
+	{
+		return m_p == arg.m_p;
+	}
+	return m_p->type == arg.m_p->type && m_p->array == arg.m_p->array
+		&& m_p->size == arg.m_p->size && m_p->refClass.equalsIgnoreCase(arg.m_p->refClass);
+}
+
+String CIMDataType::toString() const
+{
+	const Type t = getType();
+	if (t == CIMNULL)
+	{
+		return String("CIMNULL");
+	}
+	if (t == INVALID)
+	{
+		return String("INVALID");
+	}
+	return String(impl::typeName(t));
+}
+
+bool CIMDataType::isTrue() const
+{
+	return m_p && m_p->type != CIMNULL && m_p->type != INVALID;
+}
+
+} // namespace OpenWBEM
