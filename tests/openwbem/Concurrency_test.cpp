@@ -1,0 +1,170 @@
+// The stand-in's shared bodies and counts under many threads: copies of one value changed in
+// different threads, references shared across threads, and loggers called from many threads.
+// Run under the thread sanitizer as well.
+#include "OW_Array.hpp"
+#include "OW_CIMInstance.hpp"
+#include "OW_CIMObjectPath.hpp"
+#include "OW_CIMValue.hpp"
+#include "OW_IntrusiveReference.hpp"
+#include "OW_Logger.hpp"
+#include "OW_Reference.hpp"
+#include "OW_String.hpp"
+
+#include "OwTestPrint.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+using namespace OpenWBEM;
+
+const int kThreads = 8;
+
+// Runs body(thread index) on kThreads threads at once and waits for all of them.
+void onManyThreads(const std::function<void(int)>& body)
+{
+	std::atomic<int> ready{0};
+	std::vector<std::thread> threads;
+	for (int t = 0; t < kThreads; ++t)
+	{
+		threads.emplace_back([&, t] {
+			++ready;
+			while (ready.load() < kThreads)
+			{
+				std::this_thread::yield();
+			}
+			body(t);
+		});
+	}
+	for (auto& th : threads)
+	{
+		th.join();
+	}
+}
+
+TEST(SharedBodies, CopiesOfOneValueChangeIndependentlyInManyThreads)
+{
+	const String text("terminal");
+	StringArray words;
+	words.push_back("a");
+	CIMInstance inst("Test_Terminal");
+	inst.setProperty("DN", CIMValue(UInt32(4000)));
+	CIMObjectPath path("Test_Terminal", "root/test");
+	path.setKeyValue("DeviceID", CIMValue("4000"));
+	const CIMValue value(path);
+	std::atomic<int> wrong{0};
+
+	onManyThreads([&](int t) {
+		for (int i = 0; i < 500; ++i)
+		{
+			String s(text);
+			s += String(Int32(t));
+			StringArray w(words);
+			w.push_back(s);
+			CIMInstance mine(inst);
+			mine.setProperty("DN", CIMValue(UInt32(t)));
+			CIMObjectPath p = value.toCIMObjectPath();
+			p.setKeyValue("DeviceID", CIMValue(s));
+			if (s != text + String(Int32(t)) || w.size() != 2
+				|| mine.getPropertyValue("DN").toUInt32() != UInt32(t)
+				|| p.getKeyValue("DeviceID").toString() != s)
+			{
+				++wrong;
+			}
+		}
+	});
+	EXPECT_EQ(wrong.load(), 0);
+	EXPECT_EQ(text, "terminal");
+	EXPECT_EQ(words.size(), 1u);
+	EXPECT_EQ(inst.getPropertyValue("DN"), CIMValue(UInt32(4000)));
+	EXPECT_EQ(value.toCIMObjectPath().getKeyValue("DeviceID"), CIMValue("4000"));
+}
+
+class Counted : public IntrusiveCountableBase
+{
+public:
+	explicit Counted(std::atomic<int>* deaths) : m_deaths(deaths) {}
+	~Counted() override { ++*m_deaths; }
+
+private:
+	std::atomic<int>* m_deaths;
+};
+
+TEST(SharedCounts, ReferencesSharedAcrossThreadsDeleteOnceAfterTheLast)
+{
+	std::atomic<int> deaths{0};
+	{
+		const IntrusiveReference<Counted> intrusive(new Counted(&deaths));
+		const Reference<Counted> plain(new Counted(&deaths));
+		// Each thread copies and drops references; the last one standing may be any thread's.
+		std::vector<IntrusiveReference<Counted> > lastIntrusive(kThreads);
+		std::vector<Reference<Counted> > lastPlain(kThreads);
+		onManyThreads([&](int t) {
+			for (int i = 0; i < 2000; ++i)
+			{
+				IntrusiveReference<Counted> a(intrusive);
+				Reference<Counted> b(plain);
+				lastIntrusive[t] = a;
+				lastPlain[t] = b;
+			}
+		});
+		EXPECT_EQ(deaths.load(), 0);
+	}
+	EXPECT_EQ(deaths.load(), 2);
+
+	// A count whose last holder is released on another thread than the one that made it.
+	IntrusiveReference<Counted> handedOver(new Counted(&deaths));
+	std::thread([moved = handedOver]() mutable { moved = IntrusiveReference<Counted>(); }).join();
+	handedOver = IntrusiveReference<Counted>();
+	EXPECT_EQ(deaths.load(), 3);
+}
+
+class SerialCheckingLogger : public Logger
+{
+public:
+	SerialCheckingLogger() : Logger(E_DEBUG_LEVEL) {}
+	mutable std::atomic<int> delivered{0};
+	mutable std::atomic<int> overlaps{0};
+
+protected:
+	void doLogMessage(const String&, const ELogLevel) const override
+	{
+		if (m_inside.exchange(true))
+		{
+			++overlaps;
+		}
+		++delivered;
+		m_inside.store(false);
+	}
+
+private:
+	mutable std::atomic<bool> m_inside{false};
+};
+
+TEST(Logger, DeliversEveryMessageOnceAndOneAtATime)
+{
+	SerialCheckingLogger* checker = new SerialCheckingLogger;
+	const LoggerRef logger(checker);
+	onManyThreads([&](int t) {
+		const LoggerRef mine(logger);
+		for (int i = 0; i < 300; ++i)
+		{
+			mine->logDebug(String("thread ") + String(Int32(t)));
+			if (t == 0 && i == 150)
+			{
+				checker->setLogLevel(E_DEBUG_LEVEL);
+			}
+		}
+	});
+	EXPECT_EQ(checker->delivered.load(), kThreads * 300);
+	EXPECT_EQ(checker->overlaps.load(), 0);
+}
+
+} // namespace
