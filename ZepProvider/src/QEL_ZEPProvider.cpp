@@ -2,6 +2,9 @@
 
 #include "CFG_Exception.h"
 #include "QEL_ZEPModeSettingProvider.h"
+#include "QEL_ZEPAlderTerminalProvider.h"
+#include "QEL_ZEPBirchTerminalProvider.h"
+#include "QEL_ZEPCedarTerminalProvider.h"
 #include "QEL_ZEPAlderSettingProvider.h"
 #include "QEL_ZEPBirchSettingProvider.h"
 #include "QEL_ZEPCedarSettingProvider.h"
@@ -25,6 +28,9 @@ char* QEL_ZEPBirchSettingName = const_cast<char*>("QEL_ZEPBirchSetting");
 char* QEL_ZEPCedarSettingName = const_cast<char*>("QEL_ZEPCedarSetting");
 
 QEL_ZEPModeSettingProvider QEL_ZEPModeSettingProv;
+QEL_ZEPAlderTerminalProvider QEL_ZEPAlderTerminalProv;
+QEL_ZEPBirchTerminalProvider QEL_ZEPBirchTerminalProv;
+QEL_ZEPCedarTerminalProvider QEL_ZEPCedarTerminalProv;
 QEL_ZEPAlderSettingProvider QEL_ZEPAlderSettingProv;
 QEL_ZEPBirchSettingProvider QEL_ZEPBirchSettingProv;
 QEL_ZEPCedarSettingProvider QEL_ZEPCedarSettingProv;
@@ -62,6 +68,9 @@ const RouteTable& routes() {
         RouteTable t = {};
         t.routes[t.count++] = routeTo(QEL_ZEPModeSettingName, QEL_ZEPModeSettingProv);
         // terminal classes: Alder, Birch, Cedar
+        t.routes[t.count++] = routeTo(QEL_ZEPAlderTerminalName, QEL_ZEPAlderTerminalProv);
+        t.routes[t.count++] = routeTo(QEL_ZEPBirchTerminalName, QEL_ZEPBirchTerminalProv);
+        t.routes[t.count++] = routeTo(QEL_ZEPCedarTerminalName, QEL_ZEPCedarTerminalProv);
         // setting classes: Alder, Birch, Cedar
         t.routes[t.count++] = routeTo(QEL_ZEPAlderSettingName, QEL_ZEPAlderSettingProv);
         t.routes[t.count++] = routeTo(QEL_ZEPBirchSettingName, QEL_ZEPBirchSettingProv);
@@ -216,6 +225,9 @@ void QEL_ZEPProvider::referenceNames(const Env&, CIMObjectPathResultHandlerIFC&,
 
 void QEL_ZEPProvider::cleanup() {
     QEL_ZEPModeSettingProv.cleanup();
+    QEL_ZEPAlderTerminalProv.cleanup();
+    QEL_ZEPBirchTerminalProv.cleanup();
+    QEL_ZEPCedarTerminalProv.cleanup();
     QEL_ZEPAlderSettingProv.cleanup();
     QEL_ZEPBirchSettingProv.cleanup();
     QEL_ZEPCedarSettingProv.cleanup();

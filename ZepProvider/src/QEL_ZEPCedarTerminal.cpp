@@ -1,0 +1,90 @@
+#include "QEL_ZEPCedarTerminal.h"
+
+namespace {
+
+// Never destroyed: the gateway link's tasks may deliver events until the
+// process ends, after static objects are gone.
+zep::HardwareAddressIndex<QEL_ZEPCedarTerminalImpl>& byHardwareAddress() {
+    static auto* index = new zep::HardwareAddressIndex<QEL_ZEPCedarTerminalImpl>;
+    return *index;
+}
+
+}  // namespace
+
+QEL_ZEPCedarTerminal::QEL_ZEPCedarTerminal(const std::string& systemCreationClassName,
+                                           const std::string& systemName,
+                                           const std::string& creationClassName, const std::string& deviceID)
+    : m_SystemCreationClassName(systemCreationClassName),
+      m_SystemName(systemName),
+      m_CreationClassName(creationClassName),
+      m_DeviceID(deviceID) {
+    theInstanceManager->add(this);
+}
+
+QEL_ZEPCedarTerminal::~QEL_ZEPCedarTerminal() { theInstanceManager->remove(this); }
+
+QEL_ZEPCedarTerminalImpl::QEL_ZEPCedarTerminalImpl(const sZepIPSetTableGet& record) : TerminalImpl(record) {
+    byHardwareAddress().add(hardwareAddress(), this);
+}
+
+QEL_ZEPCedarTerminalImpl::~QEL_ZEPCedarTerminalImpl() { byHardwareAddress().remove(hardwareAddress(), this); }
+
+int QEL_ZEPCedarTerminalImpl::getFwVersion(std::string& value, zep::Qualifiers&) const {
+    value = record().getFwVersion();
+    return zep::kPropertyOk;
+}
+
+int QEL_ZEPCedarTerminalImpl::getMOTN(std::string& value, zep::Qualifiers&) const {
+    value = record().getMOTN();
+    return zep::kPropertyOk;
+}
+
+int QEL_ZEPCedarTerminalImpl::setMOTN(std::string value) {
+    record().setMOTN(zep::upToNul(value));
+    return zep::kPropertyOk;
+}
+
+int QEL_ZEPCedarTerminalImpl::getBUID(std::string& value, zep::Qualifiers&) const {
+    value = record().getBUID();
+    return zep::kPropertyOk;
+}
+
+int QEL_ZEPCedarTerminalImpl::setBUID(std::string value) {
+    record().setBUID(zep::upToNul(value));
+    return zep::kPropertyOk;
+}
+
+void QEL_ZEPCedarTerminalImpl::UpdateData(const sZepIPSetTableGet& newRecord) {
+    const sZepIPSetTableGet::HWIDBytes before = record().getHWID();
+    TerminalImpl::UpdateData(newRecord);
+    if (record().getHWID() != before) {
+        byHardwareAddress().remove(before.data(), this);
+        byHardwareAddress().add(hardwareAddress(), this);
+    }
+}
+
+std::vector<QEL_ZEPCedarTerminalImpl*> QEL_ZEPCedarTerminalImpl::holdersOf(const unsigned char* mac) {
+    return byHardwareAddress().holding(mac);
+}
+
+void QEL_ZEPCedarTerminalImplInstanceManager::DeleteInstancesByMacAddress(unsigned char* mac) {
+    QEL_ZEPCedarTerminalImplInstanceManager* registry = s_this.load();
+    if (registry == 0) return;
+    zep::RegistryLock<QEL_ZEPCedarTerminalImplInstanceManager> lock(*registry);
+    // Same terminals, same order as a walk over the registry comparing each
+    // one's address, without the walk.
+    for (QEL_ZEPCedarTerminalImpl* holder : QEL_ZEPCedarTerminalImpl::holdersOf(mac)) {
+        if (!holder->compareMacAddress(mac)) continue;
+        unsigned int dn = 0;
+        zep::Qualifiers qualifiers;
+        holder->getDN(dn, qualifiers);
+        zep::logLine(QEL_ZEPCedarTerminalClass::kAddressConflict, zep::logDN(dn));
+        delete holder;
+    }
+}
+
+void QEL_ZEPCedarTerminalImplInstanceManager::beforeAddingTerminal(QEL_ZEPCedarTerminalImplInstanceManager&,
+                                                                    const sZepIPSetTableGet& record) {
+    sZepIPSetTableGet::HWIDBytes mac = record.getHWID();
+    DeleteInstancesByMacAddress(mac.data());
+}

@@ -1,0 +1,334 @@
+// What the three terminal classes (Cedar, Alder, Birch) share: the
+// gateway-backed terminal object that holds one copy of the gateway's
+// terminal record, and the event handling of their gateway-backed registries.
+//
+// A terminal class supplies a small constants struct (ClassConstants below):
+//   static constexpr char kClassName[];       the CIM class name
+//   static constexpr uint32_t kMoType;        its call-server type
+//   static constexpr char kUpdating[], kAdding[], kCastFailed[],
+//                         kDeleting[], kCannotDelete[];   handler log texts (one %d: the DN)
+//   static constexpr char kNonMatchingDN[];  UpdateData's refusal (%d new DN, %d held DN)
+//
+// Thread-safety: a terminal object and its record belong to the class lock
+// (the registry's mutex()). The event handler holds it for the whole event,
+// request threads from their lookup until they are done with the object; an
+// object is never used after the lock under which it was found is released.
+#ifndef ZEP_TERMINAL_H
+#define ZEP_TERMINAL_H
+
+#include "ZepGatewayCache.h"
+#include "ZepInstanceRegistry.h"
+
+#include "ZepOam.h"
+#include "ZepRecords.h"
+#include "tevo.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace zep {
+
+// The first two keys of every gateway-backed terminal; the third is the CIM
+// class name. Built once: the event path looks terminals up by them.
+inline const std::string& terminalSystemCreationClassName() {
+    static const std::string value("QEL_System");
+    return value;
+}
+inline const std::string& terminalSystemName() {
+    static const std::string value("QEL");
+    return value;
+}
+template <class ClassConstants>
+const std::string& terminalClassName() {
+    static const std::string value(ClassConstants::kClassName);
+    return value;
+}
+
+// The DN as a log line prints it: a signed 32-bit number.
+inline int logDN(uint32_t dn) { return static_cast<int>(dn); }
+
+// A setter's value as the C string copy into a record field takes it: up to
+// its first NUL (the field is then cut at its width and NUL-filled).
+inline std::string_view upToNul(const std::string& value) { return std::string_view(value.c_str()); }
+
+// The gateway-backed terminal object of class X (Base): one copy of the
+// gateway's terminal record, read by the getters, changed by the setters and
+// sent back whole by endChange. Constructing one registers it in the class's
+// current registry; destroying it removes it. The class's own getters and
+// setters (FwVersion, MOTN, BUID or MODN) live in the class's XImpl.
+template <class Base, class ClassConstants_>
+class TerminalImpl : public Base {
+public:
+    typedef ClassConstants_ ClassConstants;
+
+    explicit TerminalImpl(const sZepIPSetTableGet& record)
+        : Base(terminalSystemCreationClassName(), terminalSystemName(),
+               terminalClassName<ClassConstants>(), BuildDeviceID(record.getDN())),
+          m_record(record) {}
+
+    // All writable fields go out together, changed or not; whatever the
+    // gateway makes of them comes back as its next record for the DN.
+    virtual int endChange() {
+        ZepOamSendRecord(ZEP_REQ_SET_IPSET, sZepIPSetTableSet(m_record));
+        return kPropertyOk;
+    }
+
+    virtual int getDN(unsigned int& value, Qualifiers&) const {
+        value = m_record.getDN();
+        return kPropertyOk;
+    }
+
+    // Most significant byte first, whatever the host's byte order.
+    virtual int getMOTPS(std::string& value, Qualifiers&) const {
+        const uint32_t address = m_record.getMOTPS();
+        char text[16];
+        char* p = text;
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            p = appendDecimalByte(p, static_cast<unsigned char>(address >> shift));
+            if (shift) *p++ = '.';
+        }
+        value.assign(text, p - text);
+        return kPropertyOk;
+    }
+
+    // Upper-case "%02X-%02X-%02X-%02X-%02X-%02X", first byte first.
+    virtual int getHWID(std::string& value, Qualifiers&) const {
+        static const char hex[] = "0123456789ABCDEF";
+        const unsigned char* mac = m_record.data() + sZepIPSetTableGet::kHWID;
+        char text[3 * sZepIPSetTableGet::kHWIDSize];
+        char* p = text;
+        for (size_t i = 0; i < sZepIPSetTableGet::kHWIDSize; ++i) {
+            if (i) *p++ = '-';
+            *p++ = hex[mac[i] >> 4];
+            *p++ = hex[mac[i] & 0x0F];
+        }
+        value.assign(text, p - text);
+        return kPropertyOk;
+    }
+
+    virtual int getSetStatus(std::string& value, Qualifiers&) const {
+        value = m_record.getSetStatus();
+        return kPropertyOk;
+    }
+
+    // Each call counts once in the class-wide counter and returns its own count.
+    virtual unsigned int RedirectSet() {
+        const uint32_t count = RedirectSetReturn.fetch_add(1) + 1;
+        ZepOamSendRecord(ZEP_REQ_REDIRECT_IPSET, sZepIPSetRedirect(m_record.getDN()));
+        return count;
+    }
+
+    // Takes the gateway's newer record for this terminal. A record for another
+    // DN (two DNs sharing the "BAD_DN" name) is refused: the DN never changes.
+    void UpdateData(const sZepIPSetTableGet& record) {
+        const uint32_t held = m_record.getDN();
+        if (record.getDN() != held) {
+            logLine(ClassConstants::kNonMatchingDN, logDN(record.getDN()), logDN(held));
+            return;
+        }
+        m_record = record;
+    }
+
+    // 1 when the six bytes at mac are the record's hardware address, else 0.
+    int compareMacAddress(unsigned char* mac) const {
+        return std::memcmp(mac, m_record.data() + sZepIPSetTableGet::kHWID,
+                           sZepIPSetTableGet::kHWIDSize) == 0 ? 1 : 0;
+    }
+
+    // The DN in decimal, the DeviceID key; "BAD_DN" if the platform cannot format it.
+    static std::string BuildDeviceID(unsigned long dn) {
+        char text[16];
+        if (osItoaEx(static_cast<uint32_t>(dn), text, 10, 1) != 0) return "BAD_DN";
+        return text;
+    }
+
+    // Redirections of the class's terminals since the library was loaded.
+    static std::atomic<uint32_t> RedirectSetReturn;
+
+protected:
+    const sZepIPSetTableGet& record() const { return m_record; }
+    sZepIPSetTableGet& record() { return m_record; }
+
+private:
+    static char* appendDecimalByte(char* p, unsigned char b) {
+        if (b >= 100) *p++ = static_cast<char>('0' + b / 100);
+        if (b >= 10) *p++ = static_cast<char>('0' + b / 10 % 10);
+        *p++ = static_cast<char>('0' + b % 10);
+        return p;
+    }
+
+    sZepIPSetTableGet m_record;
+};
+
+template <class Base, class ClassConstants>
+std::atomic<uint32_t> TerminalImpl<Base, ClassConstants>::RedirectSetReturn(0);
+
+// The cached terminals of one class by hardware address, so that the Cedar
+// address rule costs a lookup rather than a walk over the whole cache each
+// time a terminal is added. Not locked itself: it is changed and read under
+// the class lock only, as the terminals it lists are.
+template <class Impl>
+class HardwareAddressIndex {
+public:
+    void add(const unsigned char* mac, Impl* terminal) { holders_.emplace(key(mac), terminal); }
+
+    void remove(const unsigned char* mac, Impl* terminal) {
+        auto range = holders_.equal_range(key(mac));
+        for (auto it = range.first; it != range.second; ++it) {
+            if (it->second == terminal) {
+                holders_.erase(it);
+                return;
+            }
+        }
+    }
+
+    // The terminals holding mac, in the order the registry iterates
+    // (ascending instance name, that is DeviceID, since the rest is common).
+    std::vector<Impl*> holding(const unsigned char* mac) const {
+        std::vector<Impl*> found;
+        auto range = holders_.equal_range(key(mac));
+        for (auto it = range.first; it != range.second; ++it) found.push_back(it->second);
+        if (found.size() > 1) {
+            std::sort(found.begin(), found.end(), [](const Impl* a, const Impl* b) {
+                std::string idA, idB;
+                Qualifiers qualifiers;
+                a->getDeviceID(idA, qualifiers);
+                b->getDeviceID(idB, qualifiers);
+                return idA < idB;
+            });
+        }
+        return found;
+    }
+
+    size_t size() const { return holders_.size(); }
+
+private:
+    static uint64_t key(const unsigned char* mac) {
+        uint64_t k = 0;
+        for (size_t i = 0; i < sZepIPSetTableGet::kHWIDSize; ++i) k = (k << 8) | mac[i];
+        return k;
+    }
+
+    std::unordered_multimap<uint64_t, Impl*> holders_;
+};
+
+// The gateway-backed registry of a terminal class: Base is X's registry, Self
+// the class's XImplInstanceManager, Impl its XImpl. The static handler works
+// on the one installed registry (s_this) under its class lock.
+//
+// Self may hide two hooks with statics of its own:
+//   static void beforeAddingTerminal(Self&, const sZepIPSetTableGet&);  a new DN arrives
+//   static void onOtherEvent(uint32_t type);   an event type terminals do not act on
+template <class Base, class Self, class Impl>
+class TerminalGatewayRegistry : public GatewayRegistry<Base, Self> {
+public:
+    typedef typename Base::Object Object;
+    typedef typename Impl::ClassConstants ClassConstants;
+
+    // The instance name given is a DeviceID.
+    virtual int FindByInstanceName(const std::string& name, Object*& found) {
+        found = 0;
+        try {
+            found = this->get(terminalSystemCreationClassName(), terminalSystemName(),
+                              terminalClassName<ClassConstants>(), name);
+        } catch (const CFG_NoInstance&) {
+            return 0;
+        }
+        return 1;
+    }
+
+    static void ZepCallback(sZepToOamEvents* event) {
+        if (event == 0) return;
+        const uint32_t type = event->getType();
+        // Records for the other call-server types are most of the traffic in a
+        // busy system; they need neither this class's lock nor its cache.
+        if (type == ZEP_EVT_IPSET_RECORD && !isOwnRecord(*event)) return;
+        handleEvent<Self>([event, type](Self& registry) {
+            switch (type) {
+                case ZEP_EVT_LINK_DOWN:
+                    DeleteInstances(0);
+                    break;
+                case ZEP_EVT_MODE_RECORD:
+                    followModeRecord(registry, *event, ClassConstants::kMoType, ZEP_REQ_GET_IPSET_TABLE,
+                                     sZepIPSetTableRequest(ClassConstants::kMoType));
+                    break;
+                case ZEP_EVT_IPSET_RECORD:
+                    takeRecord(registry, event->getIPSetRecord());
+                    break;
+                case ZEP_EVT_IPSET_DELETED:
+                    if (event->getDeletedMoType() == ClassConstants::kMoType)
+                        DeleteInstances(event->getDeletedDN());
+                    break;
+                default:
+                    Self::onOtherEvent(type);
+                    break;
+            }
+        });
+    }
+
+    // Destroys the terminal with this DN (logged either way), or every
+    // terminal of the class when dn is 0 (not logged).
+    static void DeleteInstances(unsigned long dn) {
+        Self* registry = Self::s_this.load();
+        if (registry == 0) return;
+        RegistryLock<Self> lock(*registry);
+        if (dn == 0) {
+            destroyAll(*registry);
+            return;
+        }
+        Object* found = 0;
+        try {
+            found = registry->get(terminalSystemCreationClassName(), terminalSystemName(),
+                                  terminalClassName<ClassConstants>(), Impl::BuildDeviceID(dn));
+        } catch (const CFG_NoInstance&) {
+            logLine(ClassConstants::kCannotDelete, logDN(static_cast<uint32_t>(dn)));
+            return;
+        }
+        logLine(ClassConstants::kDeleting, logDN(static_cast<uint32_t>(dn)));
+        delete found;
+    }
+
+    // Default hooks: nothing happens before a new terminal is added, and the
+    // event types terminals do not act on pass in silence.
+    static void beforeAddingTerminal(Self&, const sZepIPSetTableGet&) {}
+    static void onOtherEvent(uint32_t) {}
+
+private:
+    static bool isOwnRecord(const sZepToOamEvents& event) {
+        return event.getIPSetStatus() == 0 &&
+               zeprec::loadU32(event.data() + sZepToOamEvents::kIPSetRecord + sZepIPSetTableGet::kMoType) ==
+                   ClassConstants::kMoType;
+    }
+
+    // A record of the class's own type with status 0: updates the terminal
+    // cached under its DeviceID, or adds a new one.
+    static void takeRecord(Self& registry, const sZepIPSetTableGet& record) {
+        const uint32_t dn = record.getDN();
+        Object* found = 0;
+        try {
+            found = registry.get(terminalSystemCreationClassName(), terminalSystemName(),
+                                 terminalClassName<ClassConstants>(), Impl::BuildDeviceID(dn));
+        } catch (const CFG_NoInstance&) {
+            logLine(ClassConstants::kAdding, logDN(dn));
+            Self::beforeAddingTerminal(registry, record);
+            new Impl(record);  // registers itself; the handlers delete it
+            return;
+        }
+        logLine(ClassConstants::kUpdating, logDN(dn));
+        Impl* impl = dynamic_cast<Impl*>(found);
+        if (impl == 0) {
+            logLine("%s", ClassConstants::kCastFailed);
+            return;
+        }
+        impl->UpdateData(record);
+    }
+};
+
+}  // namespace zep
+
+#endif  // ZEP_TERMINAL_H
