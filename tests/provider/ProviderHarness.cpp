@@ -1,0 +1,138 @@
+#include "ProviderHarness.hpp"
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "HulDiag.h"
+#include "HulMfw.h"
+#include "TestSupport.hpp"
+
+namespace providertest {
+namespace {
+
+std::mutex captureMutex;
+std::vector<SentRequest> requests;
+std::vector<std::string> logLines;
+std::vector<std::string> errorLog;
+
+template <class Fn>
+Fn realFunction(const char* name) {
+    return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+}
+
+class RecordingLogger : public OpenWBEM::Logger {
+public:
+    RecordingLogger() : OpenWBEM::Logger(OpenWBEM::E_DEBUG_LEVEL) {}
+
+protected:
+    void doLogMessage(const OpenWBEM::String& message, const OpenWBEM::ELogLevel level) const {
+        if (level != OpenWBEM::E_ERROR_LEVEL) return;
+        std::lock_guard<std::mutex> lock(captureMutex);
+        errorLog.push_back(message.c_str());
+    }
+};
+
+class TestEnvironment : public OpenWBEM::ProviderEnvironmentIFC {
+public:
+    OpenWBEM::LoggerRef getLogger() const { return logger_; }
+    OpenWBEM::String getConfigItem(const OpenWBEM::String&, const OpenWBEM::String& def) const { return def; }
+    OpenWBEM::String getUserName() const { return "test"; }
+
+private:
+    OpenWBEM::LoggerRef logger_ = OpenWBEM::LoggerRef(new RecordingLogger);
+};
+
+}  // namespace
+
+std::vector<SentRequest> takeRequests() {
+    std::lock_guard<std::mutex> lock(captureMutex);
+    std::vector<SentRequest> out;
+    out.swap(requests);
+    return out;
+}
+
+std::vector<SentRequest> takeRequests(uint32_t code) {
+    std::vector<SentRequest> out;
+    for (auto& r : takeRequests())
+        if (r.code == code) out.push_back(r);
+    return out;
+}
+
+std::vector<std::string> takeLogLines() {
+    std::lock_guard<std::mutex> lock(captureMutex);
+    std::vector<std::string> out;
+    out.swap(logLines);
+    return out;
+}
+
+std::vector<std::string> takeErrorLog() {
+    std::lock_guard<std::mutex> lock(captureMutex);
+    std::vector<std::string> out;
+    out.swap(errorLog);
+    return out;
+}
+
+OpenWBEM::ProviderEnvironmentIFCRef makeEnv() { return OpenWBEM::ProviderEnvironmentIFCRef(new TestEnvironment); }
+
+std::string messageOf(const OpenWBEM::CIMException& e) {
+    const std::string full = e.getMessage();
+    const std::string plain = OpenWBEM::CIMException(__FILE__, __LINE__, e.getErrNo()).getMessage();
+    if (full == plain) return "";
+    if (full.compare(0, plain.size() + 2, plain + " (") == 0 && full.size() >= plain.size() + 3)
+        return full.substr(plain.size() + 2, full.size() - plain.size() - 3);
+    return full;
+}
+
+QEL_ZEPProvider& provider() {
+    static testsupport::PlatformSandbox* sandbox = new testsupport::PlatformSandbox;  // outlives the link's tasks
+    static QEL_ZEPProvider* instance = [] {
+        QEL_ZEPProvider* p = new QEL_ZEPProvider;
+        p->initialize(makeEnv());
+        return p;
+    }();
+    (void)sandbox;
+    return *instance;
+}
+
+void resetCaches() {
+    provider();
+    deliver(sZepToOamEvents::ofType(ZEP_EVT_LINK_DOWN));
+    takeRequests();
+    takeLogLines();
+    takeErrorLog();
+}
+
+}  // namespace providertest
+
+// ---------------------------------------------------------------------------
+// The framework boundary. The gateway link is linked statically into the test
+// program, so its calls bind to these definitions; each records what passes
+// and hands on to the stand-in library.
+
+extern "C" HUL_RESULT HulMfwSendMessage(HUL_PROCESS_HANDLE destination, uint16_t msgClass, uint32_t flags,
+                                        void* buffer, uint32_t length) {
+    if (msgClass == 4 && buffer != 0 && length >= 16) {
+        const unsigned char* envelope = static_cast<const unsigned char*>(buffer) + HUL_MFW_HEADER_SIZE;
+        providertest::SentRequest r;
+        std::memcpy(&r.code, envelope + 12, 4);
+        r.payload.assign(envelope + 16, envelope + length);
+        std::lock_guard<std::mutex> lock(providertest::captureMutex);
+        providertest::requests.push_back(r);
+    }
+    typedef HUL_RESULT (*Send)(HUL_PROCESS_HANDLE, uint16_t, uint32_t, void*, uint32_t);
+    static const Send real = providertest::realFunction<Send>("HulMfwSendMessage");
+    return real ? real(destination, msgClass, flags, buffer, length) : HUL_ERR_NO_PROCESS;
+}
+
+extern "C" HUL_DIAG_RESULT HulDiagAddLogEntry(HUL_DIAG_HANDLE handle, uint8_t kind, uint16_t severity,
+                                              uint32_t id, const char* text) {
+    if (text) {
+        std::lock_guard<std::mutex> lock(providertest::captureMutex);
+        providertest::logLines.push_back(text);
+    }
+    typedef HUL_DIAG_RESULT (*Add)(HUL_DIAG_HANDLE, uint8_t, uint16_t, uint32_t, const char*);
+    static const Add real = providertest::realFunction<Add>("HulDiagAddLogEntry");
+    return real ? real(handle, kind, severity, id, text) : 0;
+}
