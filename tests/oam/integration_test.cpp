@@ -64,10 +64,10 @@ TEST_F(GatewayCrashTest, FiftyCrashesEachRaiseOneLinkDownAndLeaveNothingBehind) 
             threadsAfterFirst = testsupport::threadCount();
             fdsAfterFirst = testsupport::openFdCount();
         } else {
-            EXPECT_TRUE(testsupport::waitUntil(
+            ASSERT_TRUE(testsupport::waitUntil(
                 [&] { return testsupport::threadCount() <= threadsAfterFirst; }))
                 << testsupport::threadCount() << " threads, " << threadsAfterFirst << " after the first cycle";
-            EXPECT_LE(testsupport::openFdCount(), fdsAfterFirst);
+            ASSERT_LE(testsupport::openFdCount(), fdsAfterFirst);
         }
     }
     EXPECT_EQ(static_cast<size_t>(kCycles) + 1, connections());
