@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "ZepOamUsrlib.h"
 #include "ZepRecords.h"
 
 namespace {
@@ -28,25 +27,6 @@ Bytes bytesOf(const R& r, size_t n = R::kSize) {
 template <class R>
 Bytes slice(const R& r, size_t off, size_t n) {
     return Bytes(r.data() + off, r.data() + off + n);
-}
-
-TEST(ZepRecords, CodesAreTheProtocolsNumbers) {
-    EXPECT_EQ(1u, ZEP_EVT_IPSET_RECORD);
-    EXPECT_EQ(4u, ZEP_EVT_LINK_UP);
-    EXPECT_EQ(5u, ZEP_EVT_LINK_DOWN);
-    EXPECT_EQ(6u, ZEP_EVT_MODE_RECORD);
-    EXPECT_EQ(7u, ZEP_EVT_SETTINGS_RECORD);
-    EXPECT_EQ(8u, ZEP_EVT_IPSET_DELETED);
-    EXPECT_EQ(1u, ZEP_REQ_SET_SETTING_ITEM);
-    EXPECT_EQ(4u, ZEP_REQ_SET_IPSET);
-    EXPECT_EQ(5u, ZEP_REQ_REDIRECT_IPSET);
-    EXPECT_EQ(7u, ZEP_REQ_GET_MODE);
-    EXPECT_EQ(8u, ZEP_REQ_GET_SETTINGS);
-    EXPECT_EQ(9u, ZEP_REQ_GET_IPSET_TABLE);
-    EXPECT_EQ(0u, ZEP_MOTYPE_CEDAR);
-    EXPECT_EQ(1u, ZEP_MOTYPE_ALDER);
-    EXPECT_EQ(2u, ZEP_MOTYPE_BIRCH);
-    EXPECT_EQ(2008u, ZEP_ENVELOPE_MAX_PAYLOAD);
 }
 
 TEST(ZepRecords, TerminalRecordFieldsSitAtTheirOffsets) {
