@@ -24,7 +24,46 @@ constexpr size_t kMaxTextBytes = 8 * 1024;
 constexpr char kTruncated[] = " [truncated]";
 constexpr size_t kSpareChunks = 8;
 
-void appendDecimal(std::string& out, uint32_t value) {
+// One entry's line while it is formatted, on the caller's stack: most fit
+// the inline part, long texts spill to the heap. No thread_local: the main
+// thread's are destroyed at exit before static destructors run, and those may
+// still log.
+class LineBuffer {
+public:
+    LineBuffer() = default;
+    LineBuffer(const LineBuffer&) = delete;
+    LineBuffer& operator=(const LineBuffer&) = delete;
+
+    void append(const char* p, size_t n) {
+        if (size_ + n > capacity_) grow(size_ + n);
+        memcpy(data_ + size_, p, n);
+        size_ += n;
+    }
+    void append(const char* text) { append(text, strlen(text)); }
+    void push_back(char c) { append(&c, 1); }
+    char* data() { return data_; }
+    size_t size() const { return size_; }
+
+private:
+    void grow(size_t needed) {
+        size_t capacity = capacity_ * 2;
+        while (capacity < needed) capacity *= 2;
+        std::unique_ptr<char[]> bigger(new char[capacity]);
+        memcpy(bigger.get(), data_, size_);
+        heap_ = std::move(bigger);
+        data_ = heap_.get();
+        capacity_ = capacity;
+    }
+
+    char inline_[512];
+    std::unique_ptr<char[]> heap_;
+    char* data_ = inline_;
+    size_t size_ = 0;
+    size_t capacity_ = sizeof inline_;
+};
+
+template <typename Out>
+void appendDecimal(Out& out, uint32_t value) {
     char digits[10];
     size_t n = 0;
     do {
@@ -35,14 +74,15 @@ void appendDecimal(std::string& out, uint32_t value) {
 }
 
 // "YYYY-MM-DD HH:MM:SS.mmm" in local time. The calendar part is formatted
-// once per second and thread; the clock read is a vDSO call, no system call.
-void appendTimestamp(std::string& out) {
+// once per second and thread (the cache is trivially destructible, so it
+// outlives nothing it needs); the clock read is a vDSO call, no system call.
+void appendTimestamp(LineBuffer& out) {
     struct Cache {
-        time_t second = -1;
+        time_t second;
+        size_t length;
         char text[32];
-        size_t length = 0;
     };
-    thread_local Cache cache;
+    thread_local Cache cache = {-1, 0, {}};
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     if (now.tv_sec != cache.second) {
@@ -59,13 +99,14 @@ void appendTimestamp(std::string& out) {
 }
 
 // The text on one line: line breaks become spaces.
-void appendText(std::string& out, const char* text) {
+void appendText(LineBuffer& out, const char* text) {
     const size_t length = strnlen(text, kMaxTextBytes + 1);
     const size_t kept = length > kMaxTextBytes ? kMaxTextBytes : length;
     const size_t start = out.size();
     out.append(text, kept);
+    char* p = out.data();
     for (size_t i = start; i < out.size(); ++i)
-        if (out[i] == '\n' || out[i] == '\r') out[i] = ' ';
+        if (p[i] == '\n' || p[i] == '\r') p[i] = ' ';
     if (length > kept) out.append(kTruncated);
 }
 
@@ -173,8 +214,7 @@ HUL_DIAG_RESULT DiagLog::addEntry(HUL_DIAG_HANDLE handle, uint8_t kind, uint16_t
     if (!text || !*text) return HUL_DIAG_ERR_INVALID_ARG;
 
     // Everything but the module's name is formatted before taking the lock.
-    thread_local std::string line;
-    line.clear();
+    LineBuffer line;
     appendTimestamp(line);
     line.append(" sev=");
     appendDecimal(line, severity);
@@ -216,9 +256,9 @@ HUL_DIAG_RESULT DiagLog::addEntry(HUL_DIAG_HANDLE handle, uint8_t kind, uint16_t
     }
 
     const size_t before = file->active.size();
-    file->active.append(line, 0, nameAt);
+    file->active.append(line.data(), nameAt);
     file->active.append(*moduleName);
-    file->active.append(line, nameAt, std::string::npos);
+    file->active.append(line.data() + nameAt, line.size() - nameAt);
     file->queuedBytes += file->active.size() - before;
     if (!file->dirty) {
         file->dirty = true;

@@ -47,6 +47,7 @@ struct Participant {
     std::string name;
     UniqueFd socket;
     uint32_t handle = 0;
+    uid_t uid = 0;  // datagrams from other users are dropped
     std::atomic<bool> left{false};
 };
 
@@ -118,6 +119,7 @@ HUL_RESULT Framework::join(const char* name) {
 
     auto p = std::make_shared<Participant>();
     p->name = name;
+    p->uid = getuid();
     HUL_RESULT rc = Rendezvous::open(true, &p->rendezvous);
     if (rc != 0) return rc == HUL_ERR_NO_PROCESS ? HUL_ERR_SYSTEM : rc;
 
@@ -173,27 +175,6 @@ std::string defaultName() {
     return name;
 }
 
-// A receive buffer for the calling thread, kept between calls. A callback
-// that itself processes messages borrows a fresh one, so the message it is
-// handling is never overwritten.
-class ReceiveBuffer {
-public:
-    ReceiveBuffer() : data_(std::move(spare())) {
-        if (!data_) data_.reset(new unsigned char[kMaxDatagram]);
-    }
-    ~ReceiveBuffer() { spare() = std::move(data_); }
-    ReceiveBuffer(const ReceiveBuffer&) = delete;
-    ReceiveBuffer& operator=(const ReceiveBuffer&) = delete;
-    unsigned char* get() { return data_.get(); }
-
-private:
-    static std::unique_ptr<unsigned char[]>& spare() {
-        thread_local std::unique_ptr<unsigned char[]> buffer;
-        return buffer;
-    }
-    std::unique_ptr<unsigned char[]> data_;
-};
-
 // Room for the sender's credentials and for a few descriptors that a hostile
 // sender might attach (they are closed at once).
 constexpr size_t kControlBytes = CMSG_SPACE(sizeof(ucred)) + CMSG_SPACE(16 * sizeof(int));
@@ -229,9 +210,11 @@ HUL_RESULT processNext(int32_t timeoutMs) {
     const int fd = p->socket.get();
     const bool forever = timeoutMs == HUL_MFW_WAIT_FOREVER;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(forever ? 0 : timeoutMs);
-    const uid_t ourUid = getuid();
 
-    ReceiveBuffer buffer;
+    // On the stack: a callback that processes messages itself gets a buffer
+    // of its own, and no thread_local is left for exit to destroy under a
+    // task. Tasks run on stacks far larger than this.
+    alignas(16) unsigned char buffer[kMaxDatagram];
     for (;;) {
         if (p->left.load()) return HUL_ERR_NOT_JOINED;
         if (!forever) {
@@ -242,7 +225,7 @@ HUL_RESULT processNext(int32_t timeoutMs) {
             if (ready == 0) return HUL_ERR_TIMEOUT;
             if (ready < 0) continue;
         }
-        iovec iov{buffer.get(), kMaxDatagram};
+        iovec iov{buffer, sizeof buffer};
         alignas(cmsghdr) unsigned char control[kControlBytes];
         msghdr msg{};
         msg.msg_iov = &iov;
@@ -257,15 +240,15 @@ HUL_RESULT processNext(int32_t timeoutMs) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
             return p->left.load() ? HUL_ERR_NOT_JOINED : HUL_ERR_SYSTEM;
         }
-        const bool sameUser = checkControl(msg, ourUid);
+        const bool sameUser = checkControl(msg, p->uid);
         Header h;
         if (!sameUser || (msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) ||
-            !readHeader(buffer.get(), static_cast<size_t>(n), &h))
+            !readHeader(buffer, static_cast<size_t>(n), &h))
             continue;  // not ours to deliver; a shut-down socket also reads 0 bytes here
 
         // No lock is held here: callbacks send messages, and may process them.
         if (HUL_MFW_CALLBACK callback = Framework::instance().callbacks().get(h.msgClass))
-            callback(h.msgClass, h.length, buffer.get(), h.sender);
+            callback(h.msgClass, h.length, buffer, h.sender);
         return 0;
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,6 +50,47 @@ TEST(DiagConcurrency, EightThreadsWritingTenThousandEntriesEachLoseNothing) {
     EXPECT_EQ(malformed, 0);
     EXPECT_EQ(disordered, 0);
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(next[t], kEach) << "thread " << t;
+}
+
+// Modules come and go while threads log to them: entries for a module that
+// is gone land in the default log, nothing crashes, and a registration's own
+// file holds only its own well-formed entries.
+TEST(DiagConcurrency, ModulesComeAndGoWhileThreadsLogToThem) {
+    testsupport::PlatformSandbox sandbox;
+    std::atomic<HUL_DIAG_HANDLE> current{0};
+    std::atomic<bool> stop{false};
+    std::atomic<unsigned> unexpected{0};
+    std::vector<std::thread> loggers;
+    for (int t = 0; t < 3; ++t) {
+        loggers.emplace_back([&] {
+            while (!stop.load()) {
+                const HUL_DIAG_RESULT rc = HulDiagAddLogEntry(current.load(), 6, 4, 1, "churn");
+                if (rc != 0 && rc != HUL_DIAG_ERR_BAD_HANDLE) unexpected++;
+            }
+        });
+    }
+    for (int round = 0; round < 300; ++round) {
+        HUL_DIAG_HANDLE h = 0;
+        const std::string file = "churn" + std::to_string(round % 3) + ".log";
+        ASSERT_EQ(HulDiagRegisterModule("Agent", "Component", "churn", file.c_str(), &h), 0u);
+        current = h;
+        ASSERT_EQ(HulDiagAddLogEntry(h, 7, 1, static_cast<uint32_t>(round), "marker"), 0u);
+        ASSERT_EQ(HulDiagDeregisterModule(h), 0u);
+    }
+    stop = true;
+    for (auto& t : loggers) t.join();
+    EXPECT_EQ(unexpected.load(), 0u);
+
+    int markers = 0;
+    for (int f = 0; f < 3; ++f) {
+        for (const std::string& line : loglines::read(sandbox.dir().file("churn" + std::to_string(f) + ".log"))) {
+            loglines::Entry e;
+            ASSERT_TRUE(loglines::parse(line, &e)) << line;
+            EXPECT_EQ(e.module, "churn");
+            markers += e.text == "marker";
+        }
+    }
+    EXPECT_EQ(markers, 300);
 }
 
 // The peer's main returns while its tasks send, receive and log; entries made

@@ -74,6 +74,9 @@ inline void callback(uint16_t, uint32_t length, void* message, uint32_t sender) 
 inline std::string run(const char* peerName, uint32_t count) {
     using Clock = std::chrono::steady_clock;
     Receiver& r = receiver();
+    r.received = 0;
+    r.failed = false;
+    r.failure.clear();
     HUL_PROCESS_HANDLE peer = 0;
     const auto lookupEnd = Clock::now() + std::chrono::seconds(60);
     while (HulMfwGetProcessHandle(peerName, &peer) != 0) {

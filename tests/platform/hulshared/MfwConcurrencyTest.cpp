@@ -146,6 +146,8 @@ void countInOrder(uint16_t, uint32_t, void* message, uint32_t) {
 
 TEST_F(MfwConcurrency, ManySendingThreadsAndOneLoopLoseNothing) {
     constexpr uint32_t kThreads = 4, kEach = 5000;
+    for (auto& n : nextFrom) n = 0;
+    disorder = 0;
     ASSERT_EQ(HulMfwInitializeAs("crowd"), 0u);
     HulMfwRegisterCallback(9, countInOrder);
     std::atomic<bool> stop{false};
@@ -175,6 +177,47 @@ TEST_F(MfwConcurrency, ManySendingThreadsAndOneLoopLoseNothing) {
     EXPECT_EQ(failures.load(), 0u);
     EXPECT_EQ(disorder.load(), 0u);
     for (uint32_t t = 0; t < kThreads; ++t) EXPECT_EQ(nextFrom[t].load(), kEach) << "sender " << t;
+}
+
+// Joining and leaving over and over while other threads send and wait for
+// messages: calls fail with error codes while the process is not joined,
+// none touches a closed socket (the sanitizer builds see to that).
+TEST_F(MfwConcurrency, JoinAndLeaveRaceWithSendersAndLoops) {
+    HulMfwRegisterCallback(4, [](uint16_t, uint32_t, void*, uint32_t) {});
+    std::atomic<bool> stop{false};
+    std::atomic<uint32_t> unexpected{0};
+    std::vector<std::thread> users;
+    users.emplace_back([&] {
+        while (!stop.load()) {
+            const HUL_RESULT rc = HulMfwProcessNextMessage(5);
+            if (rc != 0 && rc != HUL_ERR_TIMEOUT && rc != HUL_ERR_NOT_JOINED) unexpected++;
+        }
+    });
+    users.emplace_back([&] {
+        while (!stop.load()) {
+            const HUL_RESULT rc = HulMfwProcessNextMessage(HUL_MFW_WAIT_FOREVER);
+            if (rc != 0 && rc != HUL_ERR_NOT_JOINED) unexpected++;
+        }
+    });
+    for (int t = 0; t < 2; ++t) {
+        users.emplace_back([&] {
+            unsigned char buffer[HUL_MFW_HEADER_SIZE + 32] = {};
+            while (!stop.load()) {
+                HUL_PROCESS_HANDLE h = 0;
+                HulMfwGetProcessHandle(nullptr, &h);
+                const HUL_RESULT rc = HulMfwSendMessage(h, 4, 0, buffer, 32);
+                if (rc != 0 && rc != HUL_ERR_NOT_JOINED && rc != HUL_ERR_NO_PROCESS) unexpected++;
+            }
+        });
+    }
+    for (int round = 0; round < 200; ++round) {
+        ASSERT_EQ(HulMfwInitializeAs("flicker"), 0u);
+        ASSERT_EQ(HulMfwCleanup(), 0u);
+    }
+    // The last cleanup woke every waiter, and calls fail at once from here.
+    stop = true;
+    for (auto& u : users) u.join();
+    EXPECT_EQ(unexpected.load(), 0u);
 }
 
 }  // namespace

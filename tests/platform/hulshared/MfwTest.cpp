@@ -201,7 +201,7 @@ TEST_F(Mfw, CallbacksMaySendAndProcessMessages) {
     const HUL_PROCESS_HANDLE self = join();
     HulMfwRegisterCallback(10, nestedOuter);
     HulMfwRegisterCallback(11, nestedInner);
-    // A message first, so that the thread has receive state to reuse.
+    // A message first, so that nothing rests on this being the first receive.
     ASSERT_EQ(send(self, 11, "warm-up"), 0u);
     ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
     ASSERT_EQ(send(self, 10, "outer message"), 0u);
