@@ -25,17 +25,28 @@ typedef uint32_t HUL_DIAG_HANDLE;
 /*
  * Registers a module whose entries go to fileName in the log directory (the
  * value of HUL_DIAG_DIR, else the current directory). The handle is never 0.
+ * Modules that name the same file share it. HUL_DIAG_ERR_INVALID_ARG for a
+ * null argument, an empty module or file name, or a file name with '/';
+ * HUL_DIAG_ERR_IO when the file cannot be opened.
  */
 HUL_DIAG_RESULT HulDiagRegisterModule(const char* agent, const char* component,
                                       const char* module, const char* fileName,
                                       HUL_DIAG_HANDLE* handle);
 
-/* Writes one line: time, severity, kind, id, module, text. */
+/*
+ * Writes one line: time, severity, kind, id, module, text. Line breaks in the
+ * text become spaces; a text beyond 8 KiB is cut. Handle 0 writes to the
+ * default log and returns 0; an unknown handle writes there too and returns
+ * HUL_DIAG_ERR_BAD_HANDLE. HUL_DIAG_ERR_INVALID_ARG for a null or empty text.
+ */
 HUL_DIAG_RESULT HulDiagAddLogEntry(HUL_DIAG_HANDLE handle, uint8_t kind,
                                    uint16_t severity, uint32_t id,
                                    const char* text);
 
-/* Flushes and closes the module's log; the handle is no longer valid. */
+/*
+ * Flushes and closes the module's log; the handle is no longer valid.
+ * HUL_DIAG_ERR_BAD_HANDLE for 0 or a handle without a module.
+ */
 HUL_DIAG_RESULT HulDiagDeregisterModule(HUL_DIAG_HANDLE handle);
 
 #ifdef __cplusplus

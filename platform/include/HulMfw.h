@@ -54,36 +54,56 @@ typedef void (*HUL_MFW_CALLBACK)(uint16_t msgClass, uint32_t length,
 /*
  * Makes the calling process a participant. Its name is the program's name,
  * or the value of HUL_MFW_NAME when that is set in the environment.
+ * HUL_ERR_ALREADY_JOINED when it is one already; HUL_ERR_NAME_IN_USE while a
+ * live process holds the name (a name left by a dead one is taken over).
  */
 HUL_RESULT HulMfwInitialize(void);
 
 /*
  * name == 0: the caller's own handle (HUL_ERR_NOT_JOINED before it joined).
  * Otherwise the handle of the live participant of that name; a name left
- * behind by a process that died does not count.
+ * behind by a process that died does not count (HUL_ERR_NO_PROCESS).
+ * HUL_ERR_INVALID_ARG for a null handle pointer or an empty name.
  */
 HUL_RESULT HulMfwGetProcessHandle(const char* name, HUL_PROCESS_HANDLE* handle);
 
-/* One callback per class; a later registration replaces the earlier one. */
+/*
+ * One callback per class; a later registration replaces the earlier one.
+ * Registrations are kept across HulMfwCleanup. HUL_ERR_INVALID_ARG for a null
+ * callback.
+ */
 HUL_RESULT HulMfwRegisterCallback(uint16_t msgClass, HUL_MFW_CALLBACK callback);
 
 /*
  * Waits up to timeoutMs (HUL_MFW_WAIT_FOREVER: no limit) for one message and
  * dispatches it to its class's callback on the calling thread. Messages of a
- * class without a callback are dropped. HUL_ERR_TIMEOUT when none came.
+ * class without a callback are dropped. 0 once one message was taken;
+ * HUL_ERR_TIMEOUT when none came; HUL_ERR_NOT_JOINED when the process is not
+ * a participant, also when HulMfwCleanup ends the wait from another thread;
+ * HUL_ERR_INVALID_ARG for any other negative timeoutMs. Datagrams that are
+ * not messages of the framework, or come from another user id, are dropped
+ * without ending the wait. No lock is held while a callback runs: callbacks
+ * may send messages and process further ones.
  */
 HUL_RESULT HulMfwProcessNextMessage(int32_t timeoutMs);
 
 /*
  * Sends length bytes from offset 24 of buffer (the header is filled in by the
- * framework) as one message of msgClass to the process. When the receiver's
- * queue is full the call waits a bounded time, then returns HUL_ERR_TIMEOUT;
- * nothing is ever half-sent. flags is reserved (0).
+ * framework; the caller's first 24 bytes are neither read nor written) as one
+ * message of msgClass to the process. When the receiver's queue is full the
+ * call waits a bounded time, then returns HUL_ERR_TIMEOUT; nothing is ever
+ * half-sent. flags is reserved (0). HUL_ERR_INVALID_ARG for a null buffer,
+ * length above HUL_MFW_MAX_BODY or flags not 0; HUL_ERR_NO_PROCESS when no
+ * live participant has that handle; HUL_ERR_NOT_JOINED before joining.
  */
 HUL_RESULT HulMfwSendMessage(HUL_PROCESS_HANDLE destination, uint16_t msgClass,
                              uint32_t flags, void* buffer, uint32_t length);
 
-/* Leaves the framework: the name is released, the handle stops being valid. */
+/*
+ * Leaves the framework: the name is released, the handle stops being valid,
+ * and threads waiting in HulMfwProcessNextMessage return. HUL_ERR_NOT_JOINED
+ * when the process is not a participant.
+ */
 HUL_RESULT HulMfwCleanup(void);
 
 #ifdef __cplusplus
