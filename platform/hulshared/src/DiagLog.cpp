@@ -204,7 +204,10 @@ HUL_DIAG_RESULT DiagLog::registerModule(const char* agent, const char* component
         ++lastHandle_;
     } while (lastHandle_ == 0 || modules_.count(lastHandle_));
     ++file->modules;
-    modules_.emplace(lastHandle_, Module{module, std::move(file)});
+    std::string name(module);
+    for (char& c : name)
+        if (c == '\n' || c == '\r') c = ' ';  // every entry stays on one line
+    modules_.emplace(lastHandle_, Module{std::move(name), std::move(file)});
     *handle = lastHandle_;
     return 0;
 }

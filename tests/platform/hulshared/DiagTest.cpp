@@ -115,8 +115,8 @@ TEST_F(Diag, ModulesNamingOneFileShareIt) {
     EXPECT_EQ(seen, "alpha:one beta:two alpha:three beta:four ");
 }
 
-TEST_F(Diag, OverlongTextIsCutOnOneLine) {
-    const HUL_DIAG_HANDLE h = registerModule("m", "long.log");
+TEST_F(Diag, OverlongTextIsCutAndEveryEntryStaysOnOneLine) {
+    const HUL_DIAG_HANDLE h = registerModule("two\nlines", "long.log");
     const std::string huge(100000, 'x');
     ASSERT_EQ(HulDiagAddLogEntry(h, 6, 4, 1, huge.c_str()), 0u);
     ASSERT_EQ(HulDiagDeregisterModule(h), 0u);
@@ -124,6 +124,7 @@ TEST_F(Diag, OverlongTextIsCutOnOneLine) {
     ASSERT_EQ(all.size(), 1u);
     loglines::Entry e;
     ASSERT_TRUE(loglines::parse(all[0], &e));
+    EXPECT_EQ(e.module, "two lines");
     EXPECT_LT(e.text.size(), huge.size());
     EXPECT_EQ(e.text.compare(0, 100, huge, 0, 100), 0);
 }

@@ -1,6 +1,5 @@
 // The message framework within one process: membership, handles, dispatch,
 // message sizes, bad input, and datagrams that must not be delivered.
-#include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
@@ -21,12 +20,10 @@
 namespace {
 
 struct Delivery {
-    uint16_t msgClass;
-    uint32_t length;
-    uint32_t sender;
-    uint32_t headerSender;  // the word at offset 20
-    std::string body;
     int via;  // which callback
+    uint16_t msgClass;
+    uint32_t sender, headerSender;  // the argument, and the word at offset 20
+    std::string body;
 };
 std::vector<Delivery> deliveries;
 
@@ -34,10 +31,43 @@ void record(int via, uint16_t msgClass, uint32_t length, void* message, uint32_t
     const char* m = static_cast<const char*>(message);
     uint32_t headerSender = 0;
     memcpy(&headerSender, m + HUL_MFW_SENDER_OFFSET, 4);
-    deliveries.push_back({msgClass, length, sender, headerSender, std::string(m + HUL_MFW_HEADER_SIZE, length), via});
+    deliveries.push_back({via, msgClass, sender, headerSender, std::string(m + HUL_MFW_HEADER_SIZE, length)});
 }
 void callbackA(uint16_t c, uint32_t l, void* m, uint32_t s) { record(1, c, l, m, s); }
 void callbackB(uint16_t c, uint32_t l, void* m, uint32_t s) { record(2, c, l, m, s); }
+
+std::string pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 131 + 7);
+    return s;
+}
+
+// A datagram from a plain socket, optionally carrying descriptors.
+bool sendRaw(const std::string& path, const void* data, size_t size, const std::vector<int>& fds = {}) {
+    sockaddr_un to{};
+    to.sun_family = AF_UNIX;
+    snprintf(to.sun_path, sizeof to.sun_path, "%s", path.c_str());
+    std::vector<char> control(fds.empty() ? 0 : CMSG_SPACE(fds.size() * sizeof(int)));
+    iovec iov{const_cast<void*>(data), size};
+    msghdr msg{};
+    msg.msg_name = &to;
+    msg.msg_namelen = sizeof to;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    if (!fds.empty()) {
+        msg.msg_control = control.data();
+        msg.msg_controllen = control.size();
+        cmsghdr* c = CMSG_FIRSTHDR(&msg);
+        c->cmsg_level = SOL_SOCKET;
+        c->cmsg_type = SCM_RIGHTS;
+        c->cmsg_len = CMSG_LEN(fds.size() * sizeof(int));
+        memcpy(CMSG_DATA(c), fds.data(), fds.size() * sizeof(int));
+    }
+    const int s = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const bool sent = sendmsg(s, &msg, 0) == static_cast<ssize_t>(size);
+    close(s);
+    return sent;
+}
 
 class Mfw : public ::testing::Test {
 protected:
@@ -50,7 +80,6 @@ protected:
         EXPECT_EQ(HulMfwGetProcessHandle(nullptr, &self), 0u);
         return self;
     }
-    // Sends body as one message and returns the framework's result.
     static HUL_RESULT send(HUL_PROCESS_HANDLE to, uint16_t msgClass, const std::string& body) {
         std::vector<unsigned char> buffer(HUL_MFW_HEADER_SIZE + body.size());
         memcpy(buffer.data() + HUL_MFW_HEADER_SIZE, body.data(), body.size());
@@ -65,12 +94,6 @@ protected:
 
     testsupport::PlatformSandbox sandbox_;
 };
-
-std::string pattern(size_t n) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 131 + 7);
-    return s;
-}
 
 TEST_F(Mfw, OwnHandleExistsOnlyWhileJoinedAndEachJoinGetsANewOne) {
     HUL_PROCESS_HANDLE h = 0;
@@ -107,42 +130,26 @@ TEST_F(Mfw, NameComesFromTheEnvironmentElseTheProgram) {
     EXPECT_EQ(h, self);
 }
 
-TEST_F(Mfw, DeliversClassBodyAndSenderToTheClassCallback) {
+TEST_F(Mfw, DispatchesEachClassToItsLatestCallbackWithTheSenderInTheHeader) {
     const HUL_PROCESS_HANDLE self = join();
     HulMfwRegisterCallback(4, callbackA);
-    HulMfwRegisterCallback(0, callbackB);
-    const std::string body = pattern(100);
-    ASSERT_EQ(send(self, 4, body), 0u);
-    ASSERT_EQ(send(self, 0, ""), 0u);
-    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
-    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    HulMfwRegisterCallback(0xFFFF, callbackA);
+    HulMfwRegisterCallback(0xFFFF, callbackB);
+    ASSERT_EQ(send(self, 4, pattern(100)), 0u);
+    ASSERT_EQ(send(self, 0x7777, "nobody listens"), 0u);
+    ASSERT_EQ(send(self, 0xFFFF, ""), 0u);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
+    EXPECT_EQ(HulMfwProcessNextMessage(0), HUL_ERR_TIMEOUT);
 
-    ASSERT_EQ(deliveries.size(), 2u);
+    ASSERT_EQ(deliveries.size(), 2u);  // class 0x7777 has no callback: dropped
     EXPECT_EQ(deliveries[0].via, 1);
     EXPECT_EQ(deliveries[0].msgClass, 4);
-    EXPECT_EQ(deliveries[0].length, 100u);
-    EXPECT_EQ(deliveries[0].body, body);
+    EXPECT_EQ(deliveries[0].body, pattern(100));
     EXPECT_EQ(deliveries[0].sender, self);
     EXPECT_EQ(deliveries[0].headerSender, self);
     EXPECT_EQ(deliveries[1].via, 2);
-    EXPECT_EQ(deliveries[1].msgClass, 0);
-    EXPECT_EQ(deliveries[1].length, 0u);
-    EXPECT_EQ(HulMfwProcessNextMessage(0), HUL_ERR_TIMEOUT);
-}
-
-TEST_F(Mfw, ClassWithoutCallbackIsDroppedAndALaterRegistrationReplaces) {
-    const HUL_PROCESS_HANDLE self = join();
-    ASSERT_EQ(send(self, 0x7777, "nobody listens"), 0u);
-    EXPECT_EQ(HulMfwProcessNextMessage(5000), 0u);
-    EXPECT_TRUE(deliveries.empty());
-
-    HulMfwRegisterCallback(0xFFFF, callbackA);
-    HulMfwRegisterCallback(0xFFFF, callbackB);
-    ASSERT_EQ(send(self, 0xFFFF, "to the second"), 0u);
-    ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
-    ASSERT_EQ(deliveries.size(), 1u);
-    EXPECT_EQ(deliveries[0].via, 2);
-    EXPECT_EQ(deliveries[0].body, "to the second");
+    EXPECT_EQ(deliveries[1].msgClass, 0xFFFF);
+    EXPECT_EQ(deliveries[1].body, "");
 }
 
 TEST_F(Mfw, LargestMessagesArriveWholeAndLargerOnesAreRefused) {
@@ -181,13 +188,11 @@ TEST_F(Mfw, BadInputGetsAnErrorCode) {
     EXPECT_EQ(HulMfwGetProcessHandle("", &h), HUL_ERR_INVALID_ARG);
     EXPECT_EQ(HulMfwGetProcessHandle("../etc", &h), HUL_ERR_INVALID_ARG);
     EXPECT_EQ(HulMfwProcessNextMessage(-2), HUL_ERR_INVALID_ARG);
-    EXPECT_EQ(HulMfwProcessNextMessage(0), HUL_ERR_TIMEOUT);
     EXPECT_EQ(HulMfwProcessNextMessage(30), HUL_ERR_TIMEOUT);
 }
 
 // The message being handled must stay intact while its callback sends and
 // processes further messages on the same thread.
-void nestedInner(uint16_t c, uint32_t l, void* m, uint32_t s) { record(2, c, l, m, s); }
 void nestedOuter(uint16_t c, uint32_t l, void* m, uint32_t s) {
     HUL_PROCESS_HANDLE self = 0;
     HulMfwGetProcessHandle(nullptr, &self);
@@ -200,7 +205,7 @@ void nestedOuter(uint16_t c, uint32_t l, void* m, uint32_t s) {
 TEST_F(Mfw, CallbacksMaySendAndProcessMessages) {
     const HUL_PROCESS_HANDLE self = join();
     HulMfwRegisterCallback(10, nestedOuter);
-    HulMfwRegisterCallback(11, nestedInner);
+    HulMfwRegisterCallback(11, callbackB);
     // A message first, so that nothing rests on this being the first receive.
     ASSERT_EQ(send(self, 11, "warm-up"), 0u);
     ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
@@ -216,40 +221,18 @@ TEST_F(Mfw, DropsMalformedDatagramsAndClosesDescriptorsSentAlong) {
     const HUL_PROCESS_HANDLE self = join();
     HulMfwRegisterCallback(4, callbackA);
     const int fdsBefore = testsupport::openFdCount();
-    {
-        const int raw = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un to{};
-        to.sun_family = AF_UNIX;
-        snprintf(to.sun_path, sizeof to.sun_path, "%s", socketPath(self).c_str());
-        const char junk[40] = "not a framework message";
-        int passed[2] = {open("/dev/null", O_RDONLY | O_CLOEXEC), open("/dev/null", O_RDONLY | O_CLOEXEC)};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof passed)] = {};
-        iovec iov{const_cast<char*>(junk), sizeof junk};
-        msghdr msg{};
-        msg.msg_name = &to;
-        msg.msg_namelen = sizeof to;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        cmsghdr* c = CMSG_FIRSTHDR(&msg);
-        c->cmsg_level = SOL_SOCKET;
-        c->cmsg_type = SCM_RIGHTS;
-        c->cmsg_len = CMSG_LEN(sizeof passed);
-        memcpy(CMSG_DATA(c), passed, sizeof passed);
-        ASSERT_EQ(sendmsg(raw, &msg, 0), static_cast<ssize_t>(sizeof junk)) << strerror(errno);
-        ASSERT_EQ(sendto(raw, "", 0, 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
-        close(passed[0]);
-        close(passed[1]);
-        close(raw);
-    }
+    const std::vector<int> passed = {open("/dev/null", O_RDONLY | O_CLOEXEC), open("/dev/null", O_RDONLY | O_CLOEXEC)};
+    const char junk[40] = "not a framework message";
+    EXPECT_TRUE(sendRaw(socketPath(self), junk, sizeof junk, passed));
+    EXPECT_TRUE(sendRaw(socketPath(self), junk, 0));
+    for (int fd : passed) close(fd);
     EXPECT_EQ(HulMfwProcessNextMessage(300), HUL_ERR_TIMEOUT);
     EXPECT_TRUE(deliveries.empty());
     EXPECT_EQ(testsupport::openFdCount(), fdsBefore);
 
     ASSERT_EQ(send(self, 4, "still works"), 0u);
     ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
-    ASSERT_EQ(deliveries.size(), 1u);
+    EXPECT_EQ(deliveries.size(), 1u);
 }
 
 // A genuine message, captured and replayed: delivered when this user sends
@@ -264,31 +247,23 @@ TEST_F(Mfw, DropsDatagramsOfAnotherUser) {
     sockaddr_un at{};
     at.sun_family = AF_UNIX;
     snprintf(at.sun_path, sizeof at.sun_path, "%s", socketPath(fake).c_str());
-    ASSERT_EQ(bind(capture, reinterpret_cast<sockaddr*>(&at), sizeof at), 0) << strerror(errno);
+    ASSERT_EQ(bind(capture, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
     ASSERT_EQ(send(fake, 4, "replayed"), 0u);
     char datagram[256];
     const ssize_t size = recv(capture, datagram, sizeof datagram, 0);
-    ASSERT_GT(size, 0);
     close(capture);
+    ASSERT_GT(size, 0);
 
-    sockaddr_un to{};
-    to.sun_family = AF_UNIX;
-    snprintf(to.sun_path, sizeof to.sun_path, "%s", socketPath(self).c_str());
     auto replayAs = [&](uid_t uid) {
         const pid_t child = fork();
         if (child == 0) {
             if (uid != 0 && (setgid(uid) != 0 || setuid(uid) != 0)) _exit(2);
-            const int s = socket(AF_UNIX, SOCK_DGRAM, 0);
-            _exit(sendto(s, datagram, static_cast<size_t>(size), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
-                          size
-                      ? 0
-                      : 1);
+            _exit(sendRaw(socketPath(self), datagram, static_cast<size_t>(size)) ? 0 : 1);
         }
         int status = 0;
         waitpid(child, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-
     ASSERT_EQ(replayAs(0), 0);
     ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
     ASSERT_EQ(deliveries.size(), 1u);
@@ -296,36 +271,31 @@ TEST_F(Mfw, DropsDatagramsOfAnotherUser) {
 
     // Let the other user reach the socket at all; the check must be ours.
     ASSERT_EQ(chmod(sandbox_.dir().path().c_str(), 0711), 0);
-    ASSERT_EQ(chmod(to.sun_path, 0777), 0);
+    ASSERT_EQ(chmod(socketPath(self).c_str(), 0777), 0);
     ASSERT_EQ(replayAs(65534), 0);
     EXPECT_EQ(HulMfwProcessNextMessage(300), HUL_ERR_TIMEOUT);
     EXPECT_EQ(deliveries.size(), 1u);
 }
 
-TEST_F(Mfw, MissingDirectoryIsCreatedPrivate) {
-    const std::string dir = sandbox_.dir().file("sockets");
+// A missing directory is made private; one deeper than a socket address can
+// name still works.
+TEST_F(Mfw, DirectoryIsMadePrivateAndMayBeDeep) {
+    std::string dir = sandbox_.dir().file("sockets");
+    while (dir.size() < 2 * sizeof(sockaddr_un::sun_path)) dir += "/deeper-and-deeper";
+    ASSERT_EQ(system(("mkdir -p '" + dir.substr(0, dir.rfind('/')) + "'").c_str()), 0);
     setenv("HUL_MFW_DIR", dir.c_str(), 1);
-    join();
+    const HUL_PROCESS_HANDLE self = join("deep");
     struct stat st;
     ASSERT_EQ(stat(dir.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-}
 
-TEST_F(Mfw, WorksInADirectoryTooDeepForASocketAddress) {
-    std::string dir = sandbox_.dir().path();
-    while (dir.size() < 2 * sizeof(sockaddr_un::sun_path)) {
-        dir += "/deeper-and-deeper";
-        ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
-    }
-    setenv("HUL_MFW_DIR", dir.c_str(), 1);
-    const HUL_PROCESS_HANDLE self = join("deep");
     HUL_PROCESS_HANDLE h = 0;
     ASSERT_EQ(HulMfwGetProcessHandle("deep", &h), 0u);
     EXPECT_EQ(h, self);
     HulMfwRegisterCallback(4, callbackA);
     ASSERT_EQ(send(self, 4, "from the depths"), 0u);
     ASSERT_EQ(HulMfwProcessNextMessage(5000), 0u);
-    ASSERT_EQ(deliveries.size(), 1u);
+    EXPECT_EQ(deliveries.size(), 1u);
 }
 
 }  // namespace
