@@ -27,13 +27,17 @@ void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 template <class Base, class Self>
 class GatewayRegistry : public Base {
 public:
-    GatewayRegistry() { s_this.store(static_cast<Self*>(this)); }
+    GatewayRegistry() {}
     virtual ~GatewayRegistry() {
         ZepOamResetCallback(&Self::ZepCallback);
         ZepOamShutdown();
         s_this.store(0);
     }
+    // Records the registry for the handler before the handler can be called.
+    // (Not in the constructor: there the object is not yet a Self, and
+    // handing it out as one is undefined.)
     virtual void init() {
+        s_this.store(static_cast<Self*>(this));
         ZepOamInit();
         ZepOamRegisterCallback(&Self::ZepCallback);
     }
