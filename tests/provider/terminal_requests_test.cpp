@@ -1,0 +1,205 @@
+// CIM requests on the terminal classes through the top-level provider: what
+// a modify validates and what the gateway then receives byte for byte, the
+// FindByInstanceName method, lookups and the refused operations.
+#include "TerminalTestSupport.hpp"
+
+using namespace terminaltest;
+
+namespace {
+
+class TerminalRequests : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetCaches();
+        deliver(sZepToOamEvents::ipsetRecord(terminal(4000, ZEP_MOTYPE_CEDAR)));
+        deliver(sZepToOamEvents::ipsetRecord(terminal(4001, ZEP_MOTYPE_ALDER)));
+        deliver(sZepToOamEvents::ipsetRecord(terminal(4002, ZEP_MOTYPE_BIRCH)));
+        takeRequests();
+    }
+    void TearDown() override { resetCaches(); }
+
+    static std::vector<Bytes> sent(uint32_t code) {
+        std::vector<Bytes> payloads;
+        for (const SentRequest& r : takeRequests()) {
+            EXPECT_EQ(code, r.code);
+            payloads.push_back(r.payload);
+        }
+        return payloads;
+    }
+};
+
+TEST_F(TerminalRequests, CedarTextsAreTakenUpToTheirLimitAndSentWithTheRestOfTheRecord) {
+    const std::string motn(15, 'm'), buid(34, 'b');
+    CIMInstance request = modifyRequest(kCedar, 4000);
+    request.setProperty("MOTN", CIMValue(String(motn.c_str())));
+    request.setProperty("BUID", CIMValue(String(buid.c_str())));
+    EXPECT_EQ(-1, modify(request));
+    EXPECT_EQ(motn, textOf(kCedar, 4000, "MOTN"));
+    EXPECT_EQ(buid, textOf(kCedar, 4000, "BUID"));
+    EXPECT_EQ(std::vector<Bytes>{setRequest(4000, ZEP_MOTYPE_CEDAR, buid, motn)}, sent(ZEP_REQ_SET_IPSET));
+
+    std::string description;
+    request = modifyRequest(kCedar, 4000);
+    request.setProperty("MOTN", CIMValue(String(std::string(16, 'x').c_str())));
+    EXPECT_EQ(CIMException::INVALID_PARAMETER, modify(request, &description));
+    EXPECT_EQ("The length of MOTNbe must be <= 15\n#CFG_000_0004,MOF_Props_QEL_ZEPCedarTerminal_MOTN,15#",
+              description);
+    request = modifyRequest(kCedar, 4000);
+    request.setProperty("BUID", CIMValue(String(std::string(35, 'x').c_str())));
+    EXPECT_EQ(CIMException::INVALID_PARAMETER, modify(request, &description));
+    EXPECT_EQ("The length of BUIDbe must be <= 34\n#CFG_000_0004,MOF_Props_QEL_ZEPCedarTerminal_BUID,34#",
+              description);
+    EXPECT_TRUE(takeRequests().empty());
+    EXPECT_EQ(motn, textOf(kCedar, 4000, "MOTN"));
+}
+
+TEST_F(TerminalRequests, NullCedarTextsClearTheirFieldsAndStillSend) {
+    CIMInstance request = modifyRequest(kCedar, 4000);
+    request.setProperty("BUID", CIMValue(CIMNULL));
+    EXPECT_EQ(-1, modify(request));
+    EXPECT_EQ("", textOf(kCedar, 4000, "BUID"));
+    EXPECT_EQ(std::vector<Bytes>{setRequest(4000, ZEP_MOTYPE_CEDAR, "", "motn")}, sent(ZEP_REQ_SET_IPSET));
+
+    request = modifyRequest(kCedar, 4000);
+    request.setProperty("MOTN", CIMValue(CIMNULL));
+    EXPECT_EQ(-1, modify(request));
+    EXPECT_EQ(std::vector<Bytes>{setRequest(4000, ZEP_MOTYPE_CEDAR, "", "")}, sent(ZEP_REQ_SET_IPSET));
+}
+
+TEST_F(TerminalRequests, AModifyNamingOnlyReadOnlyPropertiesChangesNothingAndStillSends) {
+    CIMInstance request = modifyRequest(kCedar, 4000);
+    request.setProperty("DN", CIMValue(UInt32(1)));
+    request.setProperty("HWID", CIMValue(String("FF-FF-FF-FF-FF-FF")));
+    EXPECT_EQ(-1, modify(request));
+    EXPECT_EQ(std::vector<Bytes>{setRequest(4000, ZEP_MOTYPE_CEDAR, "buid-4000", "motn")}, sent(ZEP_REQ_SET_IPSET));
+    EXPECT_EQ("00-1B-4F-0A-0B-0C", textOf(kCedar, 4000, "HWID"));
+}
+
+TEST_F(TerminalRequests, AFailedPropertyEndsTheModifyWithEarlierOnesOnlyInTheCache) {
+    CIMInstance request = modifyRequest(kCedar, 4000);
+    request.setProperty("MOTN", CIMValue(String("new")));
+    request.setProperty("BUID", CIMValue(String(std::string(35, 'x').c_str())));
+    EXPECT_EQ(CIMException::INVALID_PARAMETER, modify(request));
+    EXPECT_EQ("new", textOf(kCedar, 4000, "MOTN"));
+    EXPECT_TRUE(takeRequests().empty());
+
+    deliver(sZepToOamEvents::ipsetRecord(terminal(4000, ZEP_MOTYPE_CEDAR)));  // the gateway's word wins
+    EXPECT_EQ("motn", textOf(kCedar, 4000, "MOTN"));
+}
+
+TEST_F(TerminalRequests, AlderAndBirchTakeMODNAndSkipANullOne) {
+    for (auto [className, dn, moType] :
+         {std::tuple{kAlder, 4001u, ZEP_MOTYPE_ALDER}, std::tuple{kBirch, 4002u, ZEP_MOTYPE_BIRCH}}) {
+        SCOPED_TRACE(className);
+        const std::string modn(34, 'n');
+        CIMInstance request = modifyRequest(className, dn);
+        request.setProperty("MODN", CIMValue(String(modn.c_str())));
+        EXPECT_EQ(-1, modify(request));
+        EXPECT_EQ(modn, textOf(className, dn, "MODN"));
+        // The MOTN field goes back as the gateway sent it, though the class does not show it.
+        EXPECT_EQ(std::vector<Bytes>{setRequest(dn, moType, modn, "motn")}, sent(ZEP_REQ_SET_IPSET));
+
+        request = modifyRequest(className, dn);
+        request.setProperty("MODN", CIMValue(CIMNULL));
+        request.setProperty("MOTN", CIMValue(String("skipped")));
+        request.setProperty("BUID", CIMValue(String("skipped")));
+        EXPECT_EQ(-1, modify(request));
+        EXPECT_EQ(std::vector<Bytes>{setRequest(dn, moType, modn, "motn")}, sent(ZEP_REQ_SET_IPSET));
+
+        std::string description;
+        request = modifyRequest(className, dn);
+        request.setProperty("MODN", CIMValue(String(std::string(35, 'x').c_str())));
+        EXPECT_EQ(CIMException::INVALID_PARAMETER, modify(request, &description));
+        EXPECT_EQ("The length of MODNbe must be <= 34\n#CFG_000_0004,MOF_Props_" + std::string(className) +
+                      "_MODN,34#",
+                  description);
+        EXPECT_TRUE(takeRequests().empty());
+    }
+}
+
+TEST_F(TerminalRequests, FindByInstanceNameLooksUpADeviceIDOfItsOwnClass) {
+    const CIMObjectPath classPath{String(kCedar), String(kNs)};
+    auto find = [&](const CIMParamValueArray& in, CIMValue* inst) {
+        CIMParamValueArray out;
+        const CIMValue result = invoke(classPath, "FindByInstanceName", in, out);
+        EXPECT_EQ(1u, out.size());
+        if (out.size() == 1) {
+            EXPECT_EQ(String("inst"), out[0].getName());
+            *inst = out[0].getValue();
+        }
+        return bool(result.toBool());
+    };
+    CIMValue inst(CIMNULL);
+
+    CIMParamValueArray in;
+    in.push_back(CIMParamValue("InstanceName", CIMValue(String("4000"))));
+    in.push_back(CIMParamValue("inst", CIMValue(CIMNULL)));
+    ASSERT_TRUE(find(in, &inst));
+    ASSERT_TRUE(inst);
+    const CIMObjectPath found = inst.toCIMObjectPath();
+    EXPECT_EQ(String(kCedar), found.getClassName());
+    EXPECT_EQ(String(kNs), found.getNameSpace());
+    EXPECT_EQ(4u, found.getKeys().size());
+    EXPECT_EQ(String("4000"), found.getKey("DeviceID").getValue().toString());
+
+    in[0] = CIMParamValue("InstanceName", CIMValue(String("4001")));  // an Alder terminal's DN
+    in[1] = CIMParamValue("inst", CIMValue(pathOf(kCedar, 999)));     // read, looked up, not found: ignored
+    EXPECT_FALSE(find(in, &inst));
+    EXPECT_FALSE(inst);
+
+    in[0] = CIMParamValue("InstanceName", CIMValue(CIMNULL));
+    EXPECT_FALSE(find(in, &inst));
+    EXPECT_FALSE(inst);
+
+    EXPECT_FALSE(find(CIMParamValueArray(), &inst));  // missing positions count as null
+    EXPECT_FALSE(inst);
+    EXPECT_TRUE(find(CIMParamValueArray(1, CIMParamValue("n", CIMValue(String("4000")))), &inst));
+    EXPECT_TRUE(inst);
+}
+
+TEST_F(TerminalRequests, LookupsNeedEveryKeyExactlyAndCreateDeleteAreRefused) {
+    CIMObjectPath path = pathOf(kCedar, 4000);
+    path.setKeyValue("SystemName", CIMValue(String("qel")));
+    EXPECT_EQ(CIMException::NOT_FOUND, cimErrorOf([&] { getInstance(path); }));
+    CIMObjectPath noDeviceID{String(kCedar), String(kNs)};
+    for (const char* key : {"SystemCreationClassName", "SystemName", "CreationClassName"})
+        noDeviceID.setKeyValue(key, pathOf(kCedar, 4000).getKey(key).getValue());
+    EXPECT_EQ(CIMException::NOT_FOUND, cimErrorOf([&] { getInstance(noDeviceID); }));
+    EXPECT_EQ(CIMException::NOT_FOUND, cimErrorOf([&] { getInstance(pathOf(kAlder, 4000)); }));
+
+    std::string description;
+    EXPECT_EQ(CIMException::NOT_SUPPORTED,
+              cimErrorOf([&] { provider().deleteInstance(makeEnv(), kNs, pathOf(kCedar, 4000)); }, &description));
+    EXPECT_EQ("The system cannot delete the instance specified.\n#CFG_000_0006#", description);
+    EXPECT_EQ(CIMException::NOT_FOUND,
+              cimErrorOf([&] { provider().deleteInstance(makeEnv(), kNs, pathOf(kCedar, 4001)); }));
+    EXPECT_EQ(CIMException::NOT_SUPPORTED, cimErrorOf([&] {
+                  provider().createInstance(makeEnv(), kNs, getInstance(pathOf(kBirch, 4002)));
+              }, &description));
+    EXPECT_EQ("The system cannot create the instance specified.\n#CFG_000_0005#", description);
+    EXPECT_EQ(std::vector<std::string>{"4000"}, deviceIDs(kCedar));
+
+    CIMParamValueArray in, out;
+    EXPECT_EQ(CIMException::METHOD_NOT_FOUND,
+              cimErrorOf([&] { invoke(pathOf(kCedar, 4000), "redirectset", in, out); }));
+    EXPECT_TRUE(takeRequests().empty());
+}
+
+TEST_F(TerminalRequests, NamesComeInByteOrderOfInstanceNamesWithTheFourKeys) {
+    deliver(sZepToOamEvents::ipsetRecord(terminal(20, ZEP_MOTYPE_CEDAR, mac(1))));
+    deliver(sZepToOamEvents::ipsetRecord(terminal(100, ZEP_MOTYPE_CEDAR, mac(2))));
+    Collector<CIMObjectPath> names;
+    provider().enumInstanceNames(makeEnv(), kNs, kCedar, names, CIMClass(CIMNULL));
+    ASSERT_EQ(3u, names.items.size());
+    std::vector<std::string> ids;
+    for (const CIMObjectPath& p : names.items) {
+        EXPECT_EQ(String(kCedar), p.getClassName());
+        EXPECT_EQ(pathOf(kCedar, p.getKey("DeviceID").getValue().toString().c_str()).getKeys().size(),
+                  p.getKeys().size());
+        EXPECT_EQ(String("QEL_System"), p.getKey("SystemCreationClassName").getValue().toString());
+        ids.push_back(p.getKey("DeviceID").getValue().toString().c_str());
+    }
+    EXPECT_EQ((std::vector<std::string>{"100", "20", "4000"}), ids);
+}
+
+}  // namespace
