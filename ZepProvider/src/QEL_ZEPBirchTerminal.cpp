@@ -23,5 +23,5 @@ int QEL_ZEPBirchTerminalImpl::setMODN(std::string value) {
 }
 
 void QEL_ZEPBirchTerminalImplInstanceManager::onOtherEvent(uint32_t type) {
-    if (type != ZEP_EVT_LINK_UP) zep::logLine("%s", QEL_ZEPBirchTerminalClass::kUnknownEvent);
+    if (type != ZEP_EVT_LINK_UP) zep::logTerminalLine(QEL_ZEPBirchTerminalClass::kUnknownEvent);
 }

@@ -78,7 +78,7 @@ void QEL_ZEPCedarTerminalImplInstanceManager::DeleteInstancesByMacAddress(unsign
         unsigned int dn = 0;
         zep::Qualifiers qualifiers;
         holder->getDN(dn, qualifiers);
-        zep::logLine(QEL_ZEPCedarTerminalClass::kAddressConflict, zep::logDN(dn));
+        zep::logTerminalLine(QEL_ZEPCedarTerminalClass::kAddressConflict, zep::logDN(dn));
         delete holder;
     }
 }

@@ -184,13 +184,13 @@ public:
     virtual void remove(Object* object) { RegistryLock<TerminalRegistry> l(*this); table_.erase(nameOf(*object)); }
     virtual Object* get(const std::string& systemCreationClassName, const std::string& systemName,
                         const std::string& creationClassName, const std::string& deviceID) {
-        std::string name;
-        name.reserve(systemCreationClassName.size() + systemName.size() +
-                     creationClassName.size() + deviceID.size());
-        name.append(systemCreationClassName).append(systemName)
-            .append(creationClassName).append(deviceID);
         RegistryLock<TerminalRegistry> l(*this);
-        return table_.find(name);
+        // Every gateway record is looked up this way: the name is built in a
+        // buffer the registry keeps (under its lock), not in a new allocation.
+        lookupName_.clear();
+        lookupName_.append(systemCreationClassName).append(systemName)
+            .append(creationClassName).append(deviceID);
+        return table_.find(lookupName_);
     }
     virtual void startIteration() { RegistryLock<TerminalRegistry> l(*this); table_.start(); }
     virtual int hasNext() { RegistryLock<TerminalRegistry> l(*this); return table_.more() ? 1 : 0; }
@@ -226,6 +226,7 @@ private:
     }
 
     InstanceTable<Object> table_;
+    std::string lookupName_;
     mutable std::recursive_mutex mutex_;
 };
 

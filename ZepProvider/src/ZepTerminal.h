@@ -19,15 +19,18 @@
 #include "ZepGatewayCache.h"
 #include "ZepInstanceRegistry.h"
 
+#include "OperationalLog.h"
 #include "ZepOam.h"
 #include "ZepRecords.h"
 #include "tevo.h"
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <typeinfo>
 #include <unordered_map>
 #include <vector>
 
@@ -51,6 +54,27 @@ const std::string& terminalClassName() {
 
 // The DN as a log line prints it: a signed 32-bit number.
 inline int logDN(uint32_t dn) { return static_cast<int>(dn); }
+
+// logLine for the terminal texts, whose only conversions are "%d" (up to
+// two DNs). Every gateway record writes such a line, so it is formatted by
+// hand into a local buffer rather than through vsnprintf.
+inline void logTerminalLine(const char* format, int first = 0, int second = 0) {
+    char text[256];
+    char* p = text;
+    char* const end = text + sizeof text - 12;  // room for one more number and the NUL
+    const int numbers[2] = {first, second};
+    int used = 0;
+    for (const char* f = format; *f != '\0' && p < end; ++f) {
+        if (f[0] == '%' && f[1] == 'd' && used < 2) {
+            p = std::to_chars(p, text + sizeof text - 1, numbers[used++]).ptr;
+            ++f;
+        } else {
+            *p++ = *f;
+        }
+    }
+    *p = '\0';
+    AddToLog(0, 1, text, 0, 0);
+}
 
 // A setter's value as the C string copy into a record field takes it: up to
 // its first NUL (the field is then cut at its width and NUL-filled).
@@ -128,7 +152,7 @@ public:
     void UpdateData(const sZepIPSetTableGet& record) {
         const uint32_t held = m_record.getDN();
         if (record.getDN() != held) {
-            logLine(ClassConstants::kNonMatchingDN, logDN(record.getDN()), logDN(held));
+            logTerminalLine(ClassConstants::kNonMatchingDN, logDN(record.getDN()), logDN(held));
             return;
         }
         m_record = record;
@@ -258,7 +282,9 @@ public:
                                      sZepIPSetTableRequest(ClassConstants::kMoType));
                     break;
                 case ZEP_EVT_IPSET_RECORD:
-                    takeRecord(registry, event->getIPSetRecord());
+                    // Viewed in place: the record is copied once, into the cache.
+                    takeRecord(registry, *reinterpret_cast<const sZepIPSetTableGet*>(
+                                             event->data() + sZepToOamEvents::kIPSetRecord));
                     break;
                 case ZEP_EVT_IPSET_DELETED:
                     if (event->getDeletedMoType() == ClassConstants::kMoType)
@@ -286,10 +312,10 @@ public:
             found = registry->get(terminalSystemCreationClassName(), terminalSystemName(),
                                   terminalClassName<ClassConstants>(), Impl::BuildDeviceID(dn));
         } catch (const CFG_NoInstance&) {
-            logLine(ClassConstants::kCannotDelete, logDN(static_cast<uint32_t>(dn)));
+            logTerminalLine(ClassConstants::kCannotDelete, logDN(static_cast<uint32_t>(dn)));
             return;
         }
-        logLine(ClassConstants::kDeleting, logDN(static_cast<uint32_t>(dn)));
+        logTerminalLine(ClassConstants::kDeleting, logDN(static_cast<uint32_t>(dn)));
         delete found;
     }
 
@@ -314,15 +340,17 @@ private:
             found = registry.get(terminalSystemCreationClassName(), terminalSystemName(),
                                  terminalClassName<ClassConstants>(), Impl::BuildDeviceID(dn));
         } catch (const CFG_NoInstance&) {
-            logLine(ClassConstants::kAdding, logDN(dn));
+            logTerminalLine(ClassConstants::kAdding, logDN(dn));
             Self::beforeAddingTerminal(registry, record);
             new Impl(record);  // registers itself; the handlers delete it
             return;
         }
-        logLine(ClassConstants::kUpdating, logDN(dn));
-        Impl* impl = dynamic_cast<Impl*>(found);
+        logTerminalLine(ClassConstants::kUpdating, logDN(dn));
+        // Every cached object is an Impl in practice; the exact type check
+        // spares the general cast on each update.
+        Impl* impl = typeid(*found) == typeid(Impl) ? static_cast<Impl*>(found) : dynamic_cast<Impl*>(found);
         if (impl == 0) {
-            logLine("%s", ClassConstants::kCastFailed);
+            logTerminalLine(ClassConstants::kCastFailed);
             return;
         }
         impl->UpdateData(record);
