@@ -77,6 +77,8 @@ public:
 #endif
 
 private:
+	friend struct StandInAccess;   // the library's own name lookups read the body in place
+
 	Data* m_p;
 };
 

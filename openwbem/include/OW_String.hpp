@@ -136,6 +136,8 @@ public:
 	static const size_t npos = ~0;
 
 private:
+	String& appendBytes(const char* p, size_t n);
+
 	struct Buf;
 	Buf* m_buf;   // 0 for the empty string
 };

@@ -56,7 +56,35 @@ CIMDataType::Type typeFromName(const String& name)
 
 } // namespace impl
 
-CIMDataType::CIMDataType() : m_p(new Data(CIMNULL, false, 1, String()))
+namespace
+{
+
+// Scalar types without a class are the common case (every property and value has one); they
+// share one immortal body each instead of allocating.
+template<class D> D* scalarBody(CIMDataType::Type type)
+{
+	static D* const bodies[CIMDataType::MAXDATATYPE + 1] = {
+#define OW_STANDIN_BODY(T) new D(static_cast<CIMDataType::Type>(T), false, 1, String())
+		OW_STANDIN_BODY(0), OW_STANDIN_BODY(1), OW_STANDIN_BODY(2), OW_STANDIN_BODY(3),
+		OW_STANDIN_BODY(4), OW_STANDIN_BODY(5), OW_STANDIN_BODY(6), OW_STANDIN_BODY(7),
+		OW_STANDIN_BODY(8), OW_STANDIN_BODY(9), OW_STANDIN_BODY(10), OW_STANDIN_BODY(11),
+		OW_STANDIN_BODY(12), OW_STANDIN_BODY(13), OW_STANDIN_BODY(14), OW_STANDIN_BODY(15),
+		OW_STANDIN_BODY(16), OW_STANDIN_BODY(17), OW_STANDIN_BODY(CIMDataType::INVALID),
+#undef OW_STANDIN_BODY
+	};
+	const int slot = type >= 0 && type < CIMDataType::MAXDATATYPE ? type : CIMDataType::MAXDATATYPE;
+	D* b = bodies[slot];
+	if (b->type != type)
+	{
+		return new D(type, false, 1, String());
+	}
+	impl::acquire(b);
+	return b;
+}
+
+} // namespace
+
+CIMDataType::CIMDataType() : m_p(scalarBody<Data>(CIMNULL))
 {
 }
 
@@ -64,7 +92,7 @@ CIMDataType::CIMDataType(CIMNULL_t) : m_p(nullptr)
 {
 }
 
-CIMDataType::CIMDataType(Type type) : m_p(new Data(type, false, 1, String()))
+CIMDataType::CIMDataType(Type type) : m_p(scalarBody<Data>(type))
 {
 }
 

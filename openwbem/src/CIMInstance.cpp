@@ -1,7 +1,7 @@
 // CIMInstance.
 #include "OW_CIMInstance.hpp"
 #include "OW_NoSuchPropertyException.hpp"
-#include "Internal.hpp"
+#include "Bodies.hpp"
 
 namespace OpenWBEM
 {

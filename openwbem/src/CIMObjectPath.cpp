@@ -3,7 +3,7 @@
 #include "OW_CIMInstance.hpp"
 #include "OW_CIMException.hpp"
 #include "OW_NoSuchPropertyException.hpp"
-#include "Internal.hpp"
+#include "Bodies.hpp"
 
 #include <string>
 

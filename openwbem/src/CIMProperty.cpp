@@ -3,19 +3,10 @@
 #include "OW_CIMValueCast.hpp"
 #include "OW_CIMException.hpp"
 #include "OW_NULLValueException.hpp"
-#include "Internal.hpp"
+#include "Bodies.hpp"
 
 namespace OpenWBEM
 {
-
-struct CIMProperty::Data : impl::Shared
-{
-	Data(const String& n, const CIMValue& v, const CIMDataType& t) : name(n), value(v), type(t) {}
-	String name;
-	CIMValue value;
-	CIMDataType type;
-	CIMQualifierArray qualifiers;
-};
 
 namespace
 {
@@ -194,7 +185,22 @@ bool CIMProperty::hasTrueQualifier(const String& name) const
 
 bool CIMProperty::isKey() const
 {
-	return isReference() || hasTrueQualifier(CIMQualifier::CIM_QUAL_KEY);
+	// Asked for every property an instance stores: look without building a name String.
+	if (isReference())
+	{
+		return true;
+	}
+	const CIMQualifierArray& quals = impl::read(m_p, kClass).qualifiers;
+	for (size_t i = 0; i < quals.size(); ++i)
+	{
+		const auto* q = StandInAccess::body(quals[i]);
+		if (q && q->name.equalsIgnoreCase(CIMQualifier::CIM_QUAL_KEY))
+		{
+			const CIMValue& v = q->value;
+			return v && v.getType() == CIMDataType::BOOLEAN && !v.isArray() && v.toBool();
+		}
+	}
+	return false;
 }
 
 bool CIMProperty::isReference() const

@@ -1,17 +1,10 @@
 // CIMQualifier.
 #include "OW_CIMQualifier.hpp"
 #include "OW_CIMValue.hpp"
-#include "Internal.hpp"
+#include "Bodies.hpp"
 
 namespace OpenWBEM
 {
-
-struct CIMQualifier::Data : impl::Shared
-{
-	explicit Data(const String& n) : name(n), value(CIMNULL) {}
-	String name;
-	CIMValue value;
-};
 
 namespace
 {

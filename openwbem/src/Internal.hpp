@@ -108,19 +108,6 @@ OW_STANDIN_HIDDEN CIMValue arrayFromTexts(CIMDataType::Type t, const StringArray
 // The text of each element of an array value, in the scalar text form.
 OW_STANDIN_HIDDEN StringArray elementTexts(const CIMValue& v);
 
-// Index of the first element whose getName() equals name in any case, or npos.
-template<class T> inline size_t findByName(const Array<T>& a, const String& name)
-{
-	for (size_t i = 0; i < a.size(); ++i)
-	{
-		if (a[i].getName().equalsIgnoreCase(name))
-		{
-			return i;
-		}
-	}
-	return String::npos;
-}
-
 } // namespace impl
 } // namespace OpenWBEM
 

@@ -16,28 +16,67 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <algorithm>
+#include <atomic>
+#include <new>
 
 namespace OpenWBEM
 {
 
-struct String::Buf : impl::Shared
+// The bytes live right behind the header, so a string costs one allocation.
+struct String::Buf
 {
-	explicit Buf(std::string x) : s(std::move(x)) {}
-	std::string s;
+	std::atomic<int> refs;
+	size_t len;
+	size_t cap;
+
+	char* chars() { return reinterpret_cast<char*>(this + 1); }
+	const char* chars() const { return reinterpret_cast<const char*>(this + 1); }
+	std::string_view view() const { return std::string_view(chars(), len); }
+
+	// A body holding n bytes from s (which may be null when n is 0) and room for cap.
+	static Buf* make(const char* s, size_t n, size_t cap)
+	{
+		void* mem = ::operator new(sizeof(Buf) + cap + 1);
+		Buf* b = static_cast<Buf*>(mem);
+		new (&b->refs) std::atomic<int>(1);
+		b->len = n;
+		b->cap = cap;
+		if (n)
+		{
+			std::memcpy(b->chars(), s, n);
+		}
+		b->chars()[n] = '\0';
+		return b;
+	}
+	static Buf* make(std::string_view v) { return v.empty() ? nullptr : make(v.data(), v.size(), v.size()); }
+
+	static void acquire(Buf* b)
+	{
+		if (b)
+		{
+			b->refs.fetch_add(1, std::memory_order_relaxed);
+		}
+	}
+	static void release(Buf* b)
+	{
+		if (b && b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+		{
+			b->refs.~atomic();
+			::operator delete(b);
+		}
+	}
 };
 
 namespace
 {
 
-const std::string& emptyStd()
-{
-	static const std::string e;
-	return e;
-}
-
+// CIM names are ASCII; folding them needs no locale.
 int lower(char c)
 {
-	return std::tolower(static_cast<unsigned char>(c));
+	const unsigned char u = static_cast<unsigned char>(c);
+	return u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u;
 }
 
 int compareNoCase(const char* a, size_t na, const char* b, size_t nb)
@@ -125,37 +164,47 @@ template<class T> T toRealValue(const String& s, T (*conv)(const char*, char**),
 
 const size_t String::npos;
 
+namespace
+{
+
+std::string_view viewOf(const char* s)
+{
+	return std::string_view(s, std::strlen(s));
+}
+
+} // namespace
+
 String::String() : m_buf(nullptr)
 {
 }
 
-String::String(const char* str) : m_buf(str && *str ? new Buf(str) : nullptr)
+String::String(const char* str) : m_buf(str ? Buf::make(viewOf(str)) : nullptr)
 {
 }
 
 String::String(const char* str, size_t len)
-	: m_buf(str && len ? new Buf(std::string(str, len)) : nullptr)
+	: m_buf(str ? Buf::make(std::string_view(str, len)) : nullptr)
 {
 }
 
 String::String(const String& arg) : m_buf(arg.m_buf)
 {
-	impl::acquire(m_buf);
+	Buf::acquire(m_buf);
 }
 
-String::String(Int32 val) : m_buf(new Buf(std::to_string(val)))
+String::String(Int32 val) : m_buf(Buf::make(std::to_string(val)))
 {
 }
 
-String::String(UInt32 val) : m_buf(new Buf(std::to_string(val)))
+String::String(UInt32 val) : m_buf(Buf::make(std::to_string(val)))
 {
 }
 
-String::String(Int64 val) : m_buf(new Buf(std::to_string(val)))
+String::String(Int64 val) : m_buf(Buf::make(std::to_string(val)))
 {
 }
 
-String::String(UInt64 val) : m_buf(new Buf(std::to_string(val)))
+String::String(UInt64 val) : m_buf(Buf::make(std::to_string(val)))
 {
 }
 
@@ -163,14 +212,14 @@ String::String(Real64 val) : m_buf(nullptr)
 {
 	std::ostringstream os;
 	os << val;
-	m_buf = new Buf(os.str());
+	m_buf = Buf::make(os.str());
 }
 
-String::String(Bool parm) : m_buf(new Buf(parm ? "true" : "false"))
+String::String(Bool parm) : m_buf(Buf::make(parm ? "true" : "false"))
 {
 }
 
-String::String(char c) : m_buf(c ? new Buf(std::string(1, c)) : nullptr)
+String::String(char c) : m_buf(c ? Buf::make(&c, 1, 1) : nullptr)
 {
 }
 
@@ -181,24 +230,34 @@ String::String(const CIMObjectPath& cop) : m_buf(nullptr)
 
 String::~String()
 {
-	impl::release(m_buf);
+	Buf::release(m_buf);
 }
 
 String& String::operator=(const String& arg)
 {
-	impl::assign(m_buf, arg.m_buf);
+	Buf::acquire(arg.m_buf);
+	Buf::release(m_buf);
+	m_buf = arg.m_buf;
 	return *this;
 }
 
-// Read access; the empty string has no body.
-#define STR (m_buf ? m_buf->s : emptyStd())
+// The bytes, for reading.
+#define VIEW (m_buf ? m_buf->view() : std::string_view())
 
-// Write access to a body this string alone holds.
-#define MUT (m_buf ? impl::write(m_buf, "String").s : (m_buf = new Buf(std::string()))->s)
+namespace
+{
+
+// Replaces s's contents with text (which must not point into s).
+void assignView(String& s, std::string_view text)
+{
+	s = String(text.data(), text.size());
+}
+
+} // namespace
 
 size_t String::length() const
 {
-	return m_buf ? m_buf->s.size() : 0;
+	return m_buf ? m_buf->len : 0;
 }
 
 bool String::empty() const
@@ -208,12 +267,12 @@ bool String::empty() const
 
 const char* String::c_str() const
 {
-	return STR.c_str();
+	return m_buf ? m_buf->chars() : "";
 }
 
 char String::charAt(size_t ndx) const
 {
-	return ndx < length() ? STR[ndx] : '\0';
+	return ndx < length() ? m_buf->chars()[ndx] : '\0';
 }
 
 const char& String::operator[](size_t ndx) const
@@ -222,7 +281,7 @@ const char& String::operator[](size_t ndx) const
 	{
 		OW_THROW(OutOfBoundsException, "String index out of bounds");
 	}
-	return STR[ndx];
+	return m_buf->chars()[ndx];
 }
 
 char& String::operator[](size_t ndx)
@@ -231,17 +290,24 @@ char& String::operator[](size_t ndx)
 	{
 		OW_THROW(OutOfBoundsException, "String index out of bounds");
 	}
-	return MUT[ndx];
+	// The caller may write through the reference: the body must be this string's alone.
+	if (m_buf->refs.load(std::memory_order_acquire) != 1)
+	{
+		Buf* own = Buf::make(m_buf->chars(), m_buf->len, m_buf->len);
+		Buf::release(m_buf);
+		m_buf = own;
+	}
+	return m_buf->chars()[ndx];
 }
 
 int String::compareTo(const String& arg) const
 {
-	return STR.compare(arg.m_buf ? arg.m_buf->s : emptyStd());
+	return VIEW.compare(arg.m_buf ? arg.m_buf->view() : std::string_view());
 }
 
 int String::compareTo(const char* arg) const
 {
-	return STR.compare(arg);
+	return VIEW.compare(viewOf(arg));
 }
 
 int String::compareToIgnoreCase(const String& arg) const
@@ -256,22 +322,24 @@ int String::compareToIgnoreCase(const char* arg) const
 
 bool String::equals(const String& arg) const
 {
-	return compareTo(arg) == 0;
+	return m_buf == arg.m_buf || VIEW == (arg.m_buf ? arg.m_buf->view() : std::string_view());
 }
 
 bool String::equals(const char* arg) const
 {
-	return compareTo(arg) == 0;
+	return VIEW == viewOf(arg);
 }
 
 bool String::equalsIgnoreCase(const String& arg) const
 {
-	return compareToIgnoreCase(arg) == 0;
+	return length() == arg.length()
+		&& compareNoCase(c_str(), length(), arg.c_str(), arg.length()) == 0;
 }
 
 bool String::equalsIgnoreCase(const char* arg) const
 {
-	return compareToIgnoreCase(arg) == 0;
+	const size_t n = std::strlen(arg);
+	return length() == n && compareNoCase(c_str(), n, arg, n) == 0;
 }
 
 bool String::startsWith(const char* arg, EIgnoreCaseFlag ignorecase) const
@@ -282,7 +350,7 @@ bool String::startsWith(const char* arg, EIgnoreCaseFlag ignorecase) const
 		return false;
 	}
 	return ignorecase == E_CASE_INSENSITIVE ? compareNoCase(c_str(), n, arg, n) == 0
-		: STR.compare(0, n, arg) == 0;
+		: VIEW.compare(0, n, std::string_view(arg, n)) == 0;
 }
 
 bool String::startsWith(const String& arg, EIgnoreCaseFlag ignorecase) const
@@ -292,7 +360,7 @@ bool String::startsWith(const String& arg, EIgnoreCaseFlag ignorecase) const
 
 bool String::startsWith(char arg) const
 {
-	return !empty() && STR[0] == arg;
+	return !empty() && m_buf->chars()[0] == arg;
 }
 
 bool String::endsWith(const char* arg, EIgnoreCaseFlag ignorecase) const
@@ -304,7 +372,7 @@ bool String::endsWith(const char* arg, EIgnoreCaseFlag ignorecase) const
 	}
 	const size_t from = length() - n;
 	return ignorecase == E_CASE_INSENSITIVE ? compareNoCase(c_str() + from, n, arg, n) == 0
-		: STR.compare(from, n, arg) == 0;
+		: VIEW.compare(from, n, std::string_view(arg, n)) == 0;
 }
 
 bool String::endsWith(const String& arg, EIgnoreCaseFlag ignorecase) const
@@ -314,37 +382,37 @@ bool String::endsWith(const String& arg, EIgnoreCaseFlag ignorecase) const
 
 bool String::endsWith(char arg) const
 {
-	return !empty() && STR[length() - 1] == arg;
+	return !empty() && m_buf->chars()[length() - 1] == arg;
 }
 
 size_t String::indexOf(char ch, size_t fromIndex) const
 {
-	return STR.find(ch, fromIndex);
+	return VIEW.find(ch, fromIndex);
 }
 
 size_t String::indexOf(const char* arg, size_t fromIndex) const
 {
-	return STR.find(arg, fromIndex);
+	return VIEW.find(viewOf(arg), fromIndex);
 }
 
 size_t String::indexOf(const String& arg, size_t fromIndex) const
 {
-	return STR.find(impl::toStd(arg), fromIndex);
+	return VIEW.find(arg.m_buf ? arg.m_buf->view() : std::string_view(), fromIndex);
 }
 
 size_t String::lastIndexOf(char ch, size_t fromIndex) const
 {
-	return STR.rfind(ch, fromIndex);
+	return VIEW.rfind(ch, fromIndex);
 }
 
 size_t String::lastIndexOf(const char* arg, size_t fromIndex) const
 {
-	return STR.rfind(arg, fromIndex);
+	return VIEW.rfind(viewOf(arg), fromIndex);
 }
 
 size_t String::lastIndexOf(const String& arg, size_t fromIndex) const
 {
-	return STR.rfind(impl::toStd(arg), fromIndex);
+	return VIEW.rfind(arg.m_buf ? arg.m_buf->view() : std::string_view(), fromIndex);
 }
 
 String String::substring(size_t beginIndex, size_t len) const
@@ -353,12 +421,17 @@ String String::substring(size_t beginIndex, size_t len) const
 	{
 		return String();
 	}
-	return impl::toOW(STR.substr(beginIndex, len));
+	if (beginIndex == 0 && len >= length())
+	{
+		return *this;
+	}
+	const std::string_view part = VIEW.substr(beginIndex, len);
+	return String(part.data(), part.size());
 }
 
 bool String::isSpaces() const
 {
-	for (char c : STR)
+	for (char c : VIEW)
 	{
 		if (!isSpace(c))
 		{
@@ -370,27 +443,44 @@ bool String::isSpaces() const
 
 String& String::concat(const char* arg)
 {
-	if (arg && *arg)
-	{
-		MUT.append(arg);
-	}
-	return *this;
+	return arg ? appendBytes(arg, std::strlen(arg)) : *this;
 }
 
 String& String::concat(const String& arg)
 {
-	if (!arg.empty())
-	{
-		// Copy first: arg may be this string.
-		const String keep(arg);
-		MUT.append(keep.c_str(), keep.length());
-	}
-	return *this;
+	// Keep arg's body alive: arg may be this string.
+	const String keep(arg);
+	return appendBytes(keep.c_str(), keep.length());
 }
 
 String& String::concat(char arg)
 {
-	MUT.push_back(arg);
+	return appendBytes(&arg, 1);
+}
+
+// Appends in place when this string alone holds a body with room; otherwise moves to a body
+// with twice the room, so that a string built by appending costs amortized linear time.
+String& String::appendBytes(const char* p, size_t n)
+{
+	if (n == 0)
+	{
+		return *this;
+	}
+	const size_t len = length();
+	if (m_buf && m_buf->refs.load(std::memory_order_acquire) == 1 && len + n <= m_buf->cap)
+	{
+		std::memcpy(m_buf->chars() + len, p, n);
+		m_buf->len = len + n;
+		m_buf->chars()[len + n] = '\0';
+		return *this;
+	}
+	const size_t cap = std::max(len + n, 2 * len);
+	Buf* grown = Buf::make(c_str(), len, cap);
+	std::memcpy(grown->chars() + len, p, n);
+	grown->len = len + n;
+	grown->chars()[len + n] = '\0';
+	Buf::release(m_buf);
+	m_buf = grown;
 	return *this;
 }
 
@@ -411,38 +501,36 @@ String& String::operator+=(char arg)
 
 String& String::toLowerCase()
 {
-	if (!empty())
+	std::string s(VIEW);
+	for (char& c : s)
 	{
-		for (char& c : MUT)
-		{
-			c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-		}
+		c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 	}
+	assignView(*this, s);
 	return *this;
 }
 
 String& String::toUpperCase()
 {
-	if (!empty())
+	std::string s(VIEW);
+	for (char& c : s)
 	{
-		for (char& c : MUT)
-		{
-			c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-		}
+		c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 	}
+	assignView(*this, s);
 	return *this;
 }
 
 String& String::ltrim()
 {
 	size_t i = 0;
-	while (i < length() && isSpace(STR[i]))
+	while (i < length() && isSpace(m_buf->chars()[i]))
 	{
 		++i;
 	}
 	if (i > 0)
 	{
-		MUT.erase(0, i);
+		*this = substring(i);
 	}
 	return *this;
 }
@@ -450,13 +538,13 @@ String& String::ltrim()
 String& String::rtrim()
 {
 	size_t n = length();
-	while (n > 0 && isSpace(STR[n - 1]))
+	while (n > 0 && isSpace(m_buf->chars()[n - 1]))
 	{
 		--n;
 	}
 	if (n < length())
 	{
-		MUT.erase(n);
+		*this = substring(0, n);
 	}
 	return *this;
 }
@@ -468,7 +556,7 @@ String& String::trim()
 
 String& String::erase()
 {
-	impl::release(m_buf);
+	Buf::release(m_buf);
 	m_buf = nullptr;
 	return *this;
 }
@@ -477,7 +565,9 @@ String& String::erase(size_t idx, size_t len)
 {
 	if (idx < length() && len > 0)
 	{
-		MUT.erase(idx, len);
+		std::string s(VIEW);
+		s.erase(idx, len);
+		assignView(*this, s);
 	}
 	return *this;
 }
@@ -500,7 +590,7 @@ int String::format(const char* fmt, ...)
 	std::vsnprintf(&s[0], s.size(), fmt, ap2);
 	va_end(ap2);
 	s.resize(static_cast<size_t>(n));
-	*this = impl::toOW(s);
+	assignView(*this, s);
 	return n;
 }
 
@@ -513,31 +603,30 @@ StringArray String::tokenize(const char* delims, EReturnTokensFlag returnDelimit
 	EEmptyTokenReturnFlag returnEmptyTokens) const
 {
 	StringArray tokens;
-	const std::string& s = STR;
-	const std::string d = delims ? delims : "";
-	std::string current;
+	const std::string_view s = VIEW;
+	const std::string_view d = delims ? viewOf(delims) : std::string_view();
+	size_t start = 0;
 	bool afterDelimiter = false;  // an empty token is one between two delimiters
 	for (size_t i = 0; i < s.size(); ++i)
 	{
-		if (d.find(s[i]) == std::string::npos)
+		if (d.find(s[i]) == std::string_view::npos)
 		{
-			current.push_back(s[i]);
 			continue;
 		}
-		if (!current.empty() || (returnEmptyTokens == E_RETURN_EMPTY_TOKENS))
+		if (i > start || returnEmptyTokens == E_RETURN_EMPTY_TOKENS)
 		{
-			tokens.push_back(impl::toOW(current));
+			tokens.push_back(String(s.data() + start, i - start));
 		}
-		current.clear();
 		if (returnDelimitersAsTokens == E_RETURN_TOKENS)
 		{
 			tokens.push_back(String(s[i]));
 		}
+		start = i + 1;
 		afterDelimiter = true;
 	}
-	if (!current.empty() || (returnEmptyTokens == E_RETURN_EMPTY_TOKENS && afterDelimiter))
+	if (s.size() > start || (returnEmptyTokens == E_RETURN_EMPTY_TOKENS && afterDelimiter))
 	{
-		tokens.push_back(impl::toOW(current));
+		tokens.push_back(String(s.data() + start, s.size() - start));
 	}
 	return tokens;
 }
@@ -605,8 +694,7 @@ bool String::toBool() const
 	conversionFailed(*this, "bool");
 }
 
-#undef STR
-#undef MUT
+#undef VIEW
 
 String operator+(const String& s1, const String& s2)
 {

@@ -124,6 +124,14 @@ TEST(String, CopiesAreIndependentValues)
 	twice.concat(twice).erase(3, 6);
 	EXPECT_EQ(twice, "abcabc");
 
+	// Appending grows the body with room to spare; a copy sharing it must not see later appends.
+	String grown("ab");
+	grown += "c";
+	const String snapshot(grown);
+	grown += "d";
+	EXPECT_STREQ(snapshot.c_str(), "abc");
+	EXPECT_EQ(grown, "abcd");
+
 	String assigned;
 	assigned = original;
 	assigned.erase();

@@ -1,0 +1,67 @@
+// The bodies of the handles whose names the library looks up in loops, and those lookups.
+#pragma once
+
+#include "OW_CIMProperty.hpp"
+#include "OW_CIMQualifier.hpp"
+#include "OW_CIMValue.hpp"
+#include "OW_CIMDataType.hpp"
+#include "Internal.hpp"
+
+namespace OpenWBEM
+{
+
+struct CIMProperty::Data : impl::Shared
+{
+	Data(const String& n, const CIMValue& v, const CIMDataType& t) : name(n), value(v), type(t) {}
+	String name;
+	CIMValue value;
+	CIMDataType type;
+	CIMQualifierArray qualifiers;
+};
+
+struct CIMQualifier::Data : impl::Shared
+{
+	explicit Data(const String& n) : name(n), value(CIMNULL) {}
+	String name;
+	CIMValue value;
+};
+
+// Friend of the handle classes above.
+struct StandInAccess
+{
+	template<class H> static const typename H::Data* body(const H& h) { return h.m_p; }
+};
+
+namespace impl
+{
+
+// Lookups by name compare in place: copying each element's name would cost two atomic
+// operations a comparison, and instances are searched on every setProperty.
+inline size_t findByName(const CIMPropertyArray& a, const String& name)
+{
+	for (size_t i = 0; i < a.size(); ++i)
+	{
+		const auto* b = StandInAccess::body(a[i]);
+		if (b && b->name.equalsIgnoreCase(name))
+		{
+			return i;
+		}
+	}
+	return String::npos;
+}
+
+inline size_t findByName(const CIMQualifierArray& a, const String& name)
+{
+	for (size_t i = 0; i < a.size(); ++i)
+	{
+		const auto* b = StandInAccess::body(a[i]);
+		if (b && b->name.equalsIgnoreCase(name))
+		{
+			return i;
+		}
+	}
+	return String::npos;
+}
+
+} // namespace impl
+} // namespace OpenWBEM
