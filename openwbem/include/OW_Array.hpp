@@ -53,7 +53,6 @@ public:
 	}
 
 	size_type size() const { return m_body ? m_body->v.size() : 0; }
-	size_type max_size() const { return cv().max_size(); }
 	bool empty() const { return size() == 0; }
 	size_type capacity() const { return m_body ? m_body->v.capacity() : 0; }
 

@@ -211,6 +211,8 @@ TEST(CIMValueCast, ConvertsThroughTheTextFormAndFailsWithFailed)
 	EXPECT_EQ(castValueToDataType(CIMValue("TRUE"), CIMDataType::BOOLEAN), CIMValue(true));
 	EXPECT_EQ(castValueToDataType(CIMValue(arrayOf<String>({"1", "2"})),
 		CIMDataType(CIMDataType::UINT8, 0)), CIMValue(arrayOf<UInt8>({1, 2})));
+	EXPECT_EQ(castValueToDataType(CIMValue(arrayOf<Real64>({1.5, -2})),
+		CIMDataType(CIMDataType::STRING, 0)), CIMValue(arrayOf<String>({"1.5", "-2"})));
 	const CIMValue ref = castValueToDataType(CIMValue("/root:A.k=\"v\""),
 		CIMDataType::REFERENCE);
 	EXPECT_EQ(ref.toCIMObjectPath().getKeyValue("k"), CIMValue("v"));

@@ -533,6 +533,14 @@ private:
 
 } // namespace
 
+// Every member of the class templates must be valid at this language level, not only those used
+// above.
+template class OpenWBEM::Array<OpenWBEM::String>;
+template class OpenWBEM::Reference<OpenWBEM::String>;
+template class OpenWBEM::IntrusiveReference<OpenWBEM::Logger>;
+template class OpenWBEM::ProviderInfoBase<OpenWBEM::InstClassInfo>;
+template class OpenWBEM::ResultHandlerIFC<OpenWBEM::CIMInstance>;
+
 // The ID is pasted as a token, so it must be expanded before it reaches the factory macro.
 #define OWTEST_FACTORY(id) OW_PROVIDERFACTORY(TestProvider, id)
 OWTEST_FACTORY(OWTEST_PROVIDER_ID)
