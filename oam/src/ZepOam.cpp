@@ -16,30 +16,37 @@ constexpr char kConnectEventName[] = "OamZepConnectEvnt";
 constexpr uint32_t kConnectAttemptMs = 1000;
 constexpr uint32_t kShutdownWaitMs = 10000;
 
-// The callback table; slot order is delivery order. Written under
-// gTableMutex, read without a lock by event delivery.
+// The callback table; slot order is delivery order. Written under the table
+// lock, read without a lock by event delivery.
 std::atomic<ZepOamEventHandler> ul[ZEP_OAM_CALLBACK_SLOTS];
-std::mutex gTableMutex;
 
 // The connection record.
 struct ConnectionRecord {
     std::atomic<int32_t> useCount{0};
     std::atomic<uint32_t> connectEvent{0};
     std::atomic<uint32_t> connectTask{0};
-    // 1 while a connection task is trying. Changed only under gConnMutex, so
-    // that the task, a new ZepOamConnect and a shut-down agree on who owns
-    // the task and its handle.
+    // 1 while a connection task is trying. Changed only under the connection
+    // lock, so that the task, a new ZepOamConnect and a shut-down agree on
+    // who owns the task and its handle.
     std::atomic<uint32_t> connecting{0};
 };
 ConnectionRecord il;
 
-// Serialises first initialisation against last shut-down.
-std::mutex gLifeMutex;
-// Guards the hand-over of the connection task (see connecting).
-std::mutex gConnMutex;
-// Another link-down came while the task was trying: its success may predate
-// the loss, so it must make sure of the link once more. Guarded by gConnMutex.
-bool gConnectAgain = false;
+// Locks of the connection unit. Never destroyed: the link's tasks normally
+// run until the process ends, through static destruction.
+struct ConnectionSync {
+    std::mutex table;       // writers of the callback table
+    std::mutex life;        // first initialisation against last shut-down
+    std::mutex connection;  // hand-over of the connection task (see connecting)
+    // Another link-down came while the task was trying: its success may
+    // predate the loss, so it must make sure of the link once more. Guarded
+    // by connection.
+    bool connectAgain = false;
+};
+ConnectionSync& sync() {
+    static ConnectionSync* const s = new ConnectionSync;
+    return *s;
+}
 
 void logText(const char* text) { AddToLog(0, ZEP_LOG_CODE_INFO, text, 0, 0); }
 
@@ -48,10 +55,10 @@ uintptr_t addressOf(ZepOamEventHandler handler) { return reinterpret_cast<uintpt
 }  // namespace
 
 uint32_t ZepOamInit() {
-    std::lock_guard<std::mutex> life(gLifeMutex);
+    std::lock_guard<std::mutex> life(sync().life);
     if (il.useCount.load() == 0) {
         {
-            std::lock_guard<std::mutex> table(gTableMutex);
+            std::lock_guard<std::mutex> table(sync().table);
             for (auto& slot : ul) slot.store(nullptr);
         }
         CreateOperationalLog();
@@ -69,7 +76,7 @@ uint32_t ZepOamRegisterCallback(ZepOamEventHandler handler) {
 
     int chosen = -1;
     {
-        std::lock_guard<std::mutex> table(gTableMutex);
+        std::lock_guard<std::mutex> table(sync().table);
         for (int i = 0; i < ZEP_OAM_CALLBACK_SLOTS; ++i) {
             const ZepOamEventHandler current = ul[i].load();
             if (current == handler) {
@@ -95,7 +102,7 @@ uint32_t ZepOamResetCallback(ZepOamEventHandler handler) {
     std::snprintf(text, sizeof text, "ZepOamResetCallback %p",
                   reinterpret_cast<void*>(addressOf(handler)));
     logText(text);
-    std::lock_guard<std::mutex> table(gTableMutex);
+    std::lock_guard<std::mutex> table(sync().table);
     for (auto& slot : ul) {
         if (slot.load() == handler) slot.store(nullptr);
     }
@@ -104,7 +111,7 @@ uint32_t ZepOamResetCallback(ZepOamEventHandler handler) {
 
 uint32_t ZepOamShutdown() {
     logText("ZepOamShutdown");
-    std::lock_guard<std::mutex> life(gLifeMutex);
+    std::lock_guard<std::mutex> life(sync().life);
     if (il.useCount.load() < 1) return ZEP_OAM_OK;
     if (il.useCount.fetch_sub(1) - 1 > 0) return ZEP_OAM_OK;
 
@@ -113,10 +120,10 @@ uint32_t ZepOamShutdown() {
     uint32_t task = 0;
     bool tookOver = false;
     {
-        std::lock_guard<std::mutex> conn(gConnMutex);
+        std::lock_guard<std::mutex> conn(sync().connection);
         if (il.connecting.load() == 1) {
             il.connecting.store(0);
-            gConnectAgain = false;
+            sync().connectAgain = false;
             task = il.connectTask.exchange(0);
             tookOver = true;
         }
@@ -143,7 +150,7 @@ uint32_t ZepOamSend(uint32_t code, const void* payload, uint32_t length) {
 
 uint32_t ZepOamConnect() {
     logText("ZepOamConnect");
-    std::lock_guard<std::mutex> conn(gConnMutex);
+    std::lock_guard<std::mutex> conn(sync().connection);
     // After the last shut-down there is no one to connect for (a link-down
     // raised while the transport stops must not start a task that outlives it).
     if (il.useCount.load() < 1) return ZEP_OAM_OK;
@@ -158,11 +165,11 @@ uint32_t ZepOamConnect() {
 
     // One task tries at a time; two would race to start two listeners.
     if (il.connecting.load() == 1) {
-        gConnectAgain = true;
+        sync().connectAgain = true;
         return ZEP_OAM_OK;
     }
     il.connecting.store(1);
-    gConnectAgain = false;
+    sync().connectAgain = false;
     OS_HANDLE task = 0;
     rc = osCreateTask("OamZepConnect", 0, 16000, ZepOamConnectThread, nullptr, 0, &task);
     if (rc != 0) {
@@ -179,14 +186,14 @@ void ZepOamConnectThread(void*) {
     uint32_t self = 0;
     {
         // ZepOamConnect holds the lock until our handle is recorded.
-        std::lock_guard<std::mutex> conn(gConnMutex);
+        std::lock_guard<std::mutex> conn(sync().connection);
         self = il.connectTask.load();
     }
     for (;;) {
         const uint32_t rc = ConnectToZep(0, 0, 0, kConnectAttemptMs, ZepOamCallback);
         if (rc == 0) logText("ZepOam connection established with zep");
 
-        std::unique_lock<std::mutex> conn(gConnMutex);
+        std::unique_lock<std::mutex> conn(sync().connection);
         if (il.connecting.load() == 0) {
             // A shut-down has taken the task over and waits for our signal;
             // it closes our handle and deletes the event.
@@ -194,7 +201,7 @@ void ZepOamConnectThread(void*) {
             if (const uint32_t event = il.connectEvent.load()) osSendEvent(event);
             return;
         }
-        if (rc == 0 && !gConnectAgain) {
+        if (rc == 0 && !sync().connectAgain) {
             // Connected: nothing is left for this task. Ending here, instead
             // of lingering until a shut-down, keeps one task per attempt.
             il.connecting.store(0);
@@ -202,7 +209,7 @@ void ZepOamConnectThread(void*) {
             osCloseTaskHandle(self);
             return;
         }
-        gConnectAgain = false;
+        sync().connectAgain = false;
         conn.unlock();
         // An attempt that failed without waiting (the framework refused at
         // once) must not turn the retries into a spin.

@@ -18,9 +18,17 @@ std::atomic<uint32_t> gOwnProcess{0};
 
 // Lets a shut-down wait for the loop to have left the framework, so that a
 // later initialisation finds the process a non-participant and starts afresh.
-std::mutex gLoopMutex;
-std::condition_variable gLoopEnded;
-bool gLoopRunning = false;  // guarded by gLoopMutex
+// Never destroyed: the link normally lives until the process ends, and its
+// tasks may still use these while static destructors run.
+struct LoopSync {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool running = false;  // guarded by mutex
+};
+LoopSync& loopSync() {
+    static LoopSync* const sync = new LoopSync;
+    return *sync;
+}
 
 thread_local bool tOnLoopTask = false;
 
@@ -39,14 +47,14 @@ uint32_t ZepOamMfwInit() {
         gOwnProcess.store(own);
         gQuit.store(0);
         {
-            std::lock_guard<std::mutex> lock(gLoopMutex);
-            gLoopRunning = true;
+            std::lock_guard<std::mutex> lock(loopSync().mutex);
+            loopSync().running = true;
         }
         OS_HANDLE task = 0;
         rc = osCreateTask("ZepOamMfwLoop", 0, 10000, ZepOamMfwThread, nullptr, 0, &task);
         if (rc != 0) {
-            std::lock_guard<std::mutex> lock(gLoopMutex);
-            gLoopRunning = false;
+            std::lock_guard<std::mutex> lock(loopSync().mutex);
+            loopSync().running = false;
             return rc;
         }
         gLoopTask.store(task);
@@ -64,11 +72,10 @@ void ZepOamMfwThread(void*) {
         if (rc != 0 && rc != HUL_ERR_TIMEOUT) osSleep(10);
     }
     HulMfwCleanup();
-    {
-        std::lock_guard<std::mutex> lock(gLoopMutex);
-        gLoopRunning = false;
-    }
-    gLoopEnded.notify_all();
+    // Notified under the lock: a waiter cannot return before we are done with it.
+    std::lock_guard<std::mutex> lock(loopSync().mutex);
+    loopSync().running = false;
+    loopSync().ended.notify_all();
 }
 
 void ZepOamMfwDefaultCallback(uint16_t, uint32_t, void*, uint32_t) {}
@@ -85,8 +92,9 @@ uint32_t ZepOamMfwShutdown() {
     const uint32_t task = gLoopTask.exchange(0);
     if (task != 0) {
         if (!tOnLoopTask) {
-            std::unique_lock<std::mutex> lock(gLoopMutex);
-            gLoopEnded.wait_for(lock, kStopWait, [] { return !gLoopRunning; });
+            LoopSync& sync = loopSync();
+            std::unique_lock<std::mutex> lock(sync.mutex);
+            sync.ended.wait_for(lock, kStopWait, [&] { return !sync.running; });
         }
         osCloseTaskHandle(task);
     }

@@ -52,30 +52,40 @@ std::atomic<bool> bLocalMfwInitialized{false};
 
 // Serialises starting the listener against its end and against a stop, and
 // carries the stop request: the listener waits on it between polls, so a stop
-// takes effect at once instead of after the poll interval.
-std::mutex gLinkMutex;
-std::condition_variable gLinkChanged;
-bool gStopListener = false;  // guarded by gLinkMutex
-int gLiveListeners = 0;      // listener tasks not yet returned; guarded by gLinkMutex
+// takes effect at once instead of after the poll interval. Never destroyed:
+// the listener normally runs until the process ends, through static
+// destruction.
+struct LinkSync {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool stopListener = false;  // guarded by mutex
+    int liveListeners = 0;      // listener tasks not yet returned; guarded by mutex
+};
+LinkSync& linkSync() {
+    static LinkSync* const sync = new LinkSync;
+    return *sync;
+}
 
 thread_local bool tOnListener = false;
 
 // Sleeps until the next poll; true when a stop was asked for instead.
 bool waitForNextPoll() {
-    std::unique_lock<std::mutex> lock(gLinkMutex);
-    return gLinkChanged.wait_for(lock, kPollInterval, [] { return gStopListener; });
+    LinkSync& sync = linkSync();
+    std::unique_lock<std::mutex> lock(sync.mutex);
+    return sync.changed.wait_for(lock, kPollInterval, [&] { return sync.stopListener; });
 }
 
+// Notified under the lock: a stopper cannot return before we are done with it.
 void listenerDone() {
-    {
-        std::lock_guard<std::mutex> lock(gLinkMutex);
-        --gLiveListeners;
-    }
-    gLinkChanged.notify_all();
+    LinkSync& sync = linkSync();
+    std::lock_guard<std::mutex> lock(sync.mutex);
+    --sync.liveListeners;
+    sync.changed.notify_all();
 }
 
 // Closes the listener's own handle and clears the record's word, so that the
-// next successful ConnectToZep may start a new listener. Caller holds gLinkMutex.
+// next successful ConnectToZep may start a new listener. Caller holds the
+// link lock.
 void releaseListenerHandle(uint32_t self) {
     if (l.listenerTask.load() == self) l.listenerTask.store(0);
     osCloseTaskHandle(self);
@@ -87,7 +97,7 @@ uint32_t ConnectToZep(uint32_t, uint32_t, uint32_t, uint32_t timeout,
                       ZepOamLinkCallback callback) {
     if (!callback) return ZEP_OAM_INVALID_ARG;
     {
-        std::lock_guard<std::mutex> lock(gLinkMutex);
+        std::lock_guard<std::mutex> lock(linkSync().mutex);
         if (!bLocalMfwInitialized.load()) {
             l.clear();
             HUL_PROCESS_HANDLE own = 0;
@@ -115,17 +125,17 @@ uint32_t ConnectToZep(uint32_t, uint32_t, uint32_t, uint32_t timeout,
     }
     if (!found) return ZEP_OAM_GATEWAY_NOT_FOUND;
 
-    std::lock_guard<std::mutex> lock(gLinkMutex);
+    std::lock_guard<std::mutex> lock(linkSync().mutex);
     // One listener watches one gateway; a second would raise a second
     // link-down for the same loss.
     if (l.listenerTask.load() != 0) return 0;
-    if (gStopListener) return 0;  // the transport is being stopped
+    if (linkSync().stopListener) return 0;  // the transport is being stopped
     OS_HANDLE task = 0;
     const uint32_t rc =
         osCreateTask("OamZepUsrlibLstner", 0, 10000, ListenForMessages, nullptr, 0, &task);
     if (rc != 0) return rc;
     l.listenerTask.store(task);
-    ++gLiveListeners;
+    ++linkSync().liveListeners;
     return 0;
 }
 
@@ -135,14 +145,14 @@ void ListenForMessages(void*) {
     uint32_t watched = 0;
     {
         // ConnectToZep holds the lock until our handle is in the record.
-        std::lock_guard<std::mutex> lock(gLinkMutex);
+        std::lock_guard<std::mutex> lock(linkSync().mutex);
         self = l.listenerTask.load();
         watched = l.gatewayProcess.load();
     }
     // Ends the task without a link-down: the transport is being stopped.
     auto endOnStop = [self] {
         {
-            std::lock_guard<std::mutex> lock(gLinkMutex);
+            std::lock_guard<std::mutex> lock(linkSync().mutex);
             releaseListenerHandle(self);
         }
         listenerDone();
@@ -157,8 +167,8 @@ void ListenForMessages(void*) {
     }
     bool stopping = false;
     {
-        std::lock_guard<std::mutex> lock(gLinkMutex);
-        stopping = gStopListener;
+        std::lock_guard<std::mutex> lock(linkSync().mutex);
+        stopping = linkSync().stopListener;
         if (!stopping) {
             l.linkUp.store(0);
             // Cleared before the event goes out: the reconnection it triggers
@@ -209,14 +219,15 @@ uint32_t ZepOamUsrlibSend(uint32_t code, const void* payload, uint32_t length, u
 namespace zepoam_detail {
 
 void stopGatewayListener() {
-    std::unique_lock<std::mutex> lock(gLinkMutex);
-    gStopListener = true;
-    gLinkChanged.notify_all();
+    LinkSync& sync = linkSync();
+    std::unique_lock<std::mutex> lock(sync.mutex);
+    sync.stopListener = true;
+    sync.changed.notify_all();
     // A listener delivering link-down may be running the handlers; wait for
     // it too (but not for ourselves, should a handler be the one stopping).
     const int self = tOnListener ? 1 : 0;
-    gLinkChanged.wait_for(lock, kStopWait, [self] { return gLiveListeners <= self; });
-    gStopListener = false;
+    sync.changed.wait_for(lock, kStopWait, [&] { return sync.liveListeners <= self; });
+    sync.stopListener = false;
     l.linkUp.store(0);
     l.gatewayProcess.store(0);
     bLocalMfwInitialized.store(false);
