@@ -64,12 +64,17 @@ inline void logTerminalLine(const char* format, int first = 0, int second = 0) {
     char* const end = text + sizeof text - 12;  // room for one more number and the NUL
     const int numbers[2] = {first, second};
     int used = 0;
-    for (const char* f = format; *f != '\0' && p < end; ++f) {
-        if (f[0] == '%' && f[1] == 'd' && used < 2) {
+    const char* f = format;
+    while (*f != '\0' && p < end) {
+        const char* conversion = std::strstr(f, "%d");
+        if (conversion == 0 || used == 2) conversion = f + std::strlen(f);
+        const size_t n = std::min<size_t>(conversion - f, end - p);
+        std::memcpy(p, f, n);
+        p += n;
+        f += n;
+        if (f == conversion && *f == '%') {
             p = std::to_chars(p, text + sizeof text - 1, numbers[used++]).ptr;
-            ++f;
-        } else {
-            *p++ = *f;
+            f += 2;
         }
     }
     *p = '\0';
