@@ -2,6 +2,10 @@
 // (call-server type 1). At most one instance, present while the gateway's
 // mode selects Alder; every accepted property change is sent to the gateway
 // at once as one set-item request. The class writes no log lines.
+//
+// Ownership and threads: the gateway event handler creates and deletes the
+// object under the class lock, and the registry holds it meanwhile; every
+// other use (the class provider's) holds that lock too.
 #ifndef QEL_ZEPALDERSETTING_H
 #define QEL_ZEPALDERSETTING_H
 

@@ -3,6 +3,10 @@
 // mode selects Birch; every accepted property change is sent to the gateway
 // at once as one set-item request. The class writes no log lines. Its timeout
 // is spelt TestLocalModeTimeOut, capital O, everywhere.
+//
+// Ownership and threads: the gateway event handler creates and deletes the
+// object under the class lock, and the registry holds it meanwhile; every
+// other use (the class provider's) holds that lock too.
 #ifndef QEL_ZEPBIRCHSETTING_H
 #define QEL_ZEPBIRCHSETTING_H
 

@@ -2,6 +2,10 @@
 // (call-server type 0). At most one instance, present while the gateway's
 // mode selects Cedar; every accepted property change is sent to the gateway
 // at once as one set-item request.
+//
+// Ownership and threads: the gateway event handler creates and deletes the
+// object under the class lock, and the registry holds it meanwhile; every
+// other use (the class provider's) holds that lock too.
 #ifndef QEL_ZEPCEDARSETTING_H
 #define QEL_ZEPCEDARSETTING_H
 
