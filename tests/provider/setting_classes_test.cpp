@@ -58,10 +58,10 @@ sZepAldrCache alderRecord() {
 
 sZepBirchCache birchRecord() {
     sZepBirchCache r{};
-    put(r, 0, 0xAC100001);    // PrimaryTpsAddress 172.16.0.1
+    put(r, 0, 0xAC100001);      // PrimaryTpsAddress 172.16.0.1
     put(r, 4, 0x10000 + 5060);  // PrimaryTpsPort, uint16 5060
-    put(r, 8, "9");           // VoipTrunkAccessCode
-    put(r, 40, 7);            // TestLocalModeTimeOut
+    put(r, 8, "9");             // VoipTrunkAccessCode
+    put(r, 40, 7);              // TestLocalModeTimeOut
     return r;
 }
 
