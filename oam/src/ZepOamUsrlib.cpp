@@ -91,6 +91,24 @@ void releaseListenerHandle(uint32_t self) {
     osCloseTaskHandle(self);
 }
 
+// The locally made link-down event: the gateway is gone.
+void raiseLinkDown() {
+    sZepToOamEvents down = sZepToOamEvents::ofType(ZEP_EVT_LINK_DOWN);
+    if (ZepOamLinkCallback cb = l.callback.load()) cb(&down, 0);
+}
+
+// Raises the link-down for a link that went up but lost its gateway before a
+// listener was started; a running listener reports losses itself.
+void reportLossBeforeListening() {
+    {
+        std::lock_guard<std::mutex> lock(linkSync().mutex);
+        if (l.listenerTask.load() != 0 || linkSync().stopListener) return;
+        uint32_t up = 1;
+        if (!l.linkUp.compare_exchange_strong(up, 0)) return;
+    }
+    raiseLinkDown();
+}
+
 }  // namespace
 
 uint32_t ConnectToZep(uint32_t, uint32_t, uint32_t, uint32_t timeout,
@@ -114,10 +132,18 @@ uint32_t ConnectToZep(uint32_t, uint32_t, uint32_t, uint32_t timeout,
     while (timeout != 0) {
         HUL_PROCESS_HANDLE gateway = 0;
         const uint32_t rc = HulMfwGetProcessHandle(kGatewayName, &gateway);
-        if (rc == 0) l.gatewayProcess.store(gateway);
-        if (rc == 0 && l.linkUp.load() == 1) {
-            found = true;
-            break;
+        if (l.linkUp.load() == 1) {
+            // The link was announced by the process that sent the link-up.
+            if (rc == 0 && gateway == l.gatewayProcess.load()) {
+                found = true;
+                break;
+            }
+            // That process died, or was replaced under the name, before a
+            // listener watched it: report the loss as the listener would,
+            // or the caches would keep what a dead gateway sent.
+            reportLossBeforeListening();
+        } else if (rc == 0) {
+            l.gatewayProcess.store(gateway);
         }
         const uint32_t slice = std::min(timeout, kPollMs);
         timeout -= slice;
@@ -177,8 +203,7 @@ void ListenForMessages(void*) {
         }
     }
     if (stopping) return endOnStop();
-    sZepToOamEvents down = sZepToOamEvents::ofType(ZEP_EVT_LINK_DOWN);
-    if (ZepOamLinkCallback cb = l.callback.load()) cb(&down, 0);
+    raiseLinkDown();
     listenerDone();
 }
 

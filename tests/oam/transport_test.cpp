@@ -214,5 +214,29 @@ TEST_F(TransportTest, GatewayRestartedBetweenPollsIsOneLinkDown) {
     EXPECT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_DOWN) == 2; }));
 }
 
+TEST_F(TransportTest, GatewayLostBeforeAnyListenerWatchedItIsOneLinkDown) {
+    joinWithoutGateway();
+    // The gateway announces the link, then dies before the connection task's
+    // next look: no listener ever watched it.
+    auto zep = startGateway();
+    ASSERT_EQ("ok", zep->command(std::string("linkup ") + kSelf));
+    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_UP) == 1; }));
+    zep->kill();
+    EXPECT_EQ(ZEP_OAM_GATEWAY_NOT_FOUND, ConnectToZep(0, 0, 0, 1000, recordEvent));
+    EXPECT_EQ(1u, deliveredOfType(ZEP_EVT_LINK_DOWN));
+
+    // The same when a new incarnation already holds the name: the link it
+    // must announce anew is not the one that went up.
+    zep = startGateway();
+    ASSERT_EQ("ok", zep->command(std::string("linkup ") + kSelf));
+    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_UP) == 2; }));
+    zep->kill();
+    auto next = startGateway();
+    EXPECT_EQ(ZEP_OAM_GATEWAY_NOT_FOUND, ConnectToZep(0, 0, 0, 1000, recordEvent));
+    EXPECT_EQ(2u, deliveredOfType(ZEP_EVT_LINK_DOWN));
+    linkUp(*next);
+    EXPECT_EQ(2u, deliveredOfType(ZEP_EVT_LINK_DOWN));
+}
+
 }  // namespace
 }  // namespace linktest
