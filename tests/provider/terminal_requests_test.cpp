@@ -70,6 +70,7 @@ TEST_F(TerminalRequests, AModifyNamingOnlyReadOnlyPropertiesChangesNothingAndSti
     CIMInstance request = modifyRequest(kCedar, 4000);
     request.setProperty("DN", CIMValue(UInt32(1)));
     request.setProperty("HWID", CIMValue(String("FF-FF-FF-FF-FF-FF")));
+    request.setProperty("motn", CIMValue(String("lower")));  // names match exactly, case included
     EXPECT_EQ(-1, modify(request));
     EXPECT_EQ(std::vector<Bytes>{setRequest(4000, ZEP_MOTYPE_CEDAR, "buid-4000", "motn")}, sent(ZEP_REQ_SET_IPSET));
     EXPECT_EQ("00-1B-4F-0A-0B-0C", textOf(kCedar, 4000, "HWID"));
