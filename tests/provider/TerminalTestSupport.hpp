@@ -45,6 +45,10 @@ inline Bytes field(const std::string& text, size_t width) {
     return out;
 }
 
+inline std::string text(const CIMInstance& instance, const char* property) {
+    return instance.getPropertyValue(property).toString().c_str();
+}
+
 inline Mac mac(unsigned char last, unsigned char first = 0x00) { return Mac{first, 0x1B, 0x4F, 0x0A, 0x0B, last}; }
 
 inline sZepIPSetTableGet terminal(uint32_t dn, uint32_t moType, const Mac& hwid = mac(0x0C)) {
@@ -88,7 +92,7 @@ inline std::vector<CIMInstance> enumerate(const char* className) {
 // The DeviceIDs of a class's instances, in enumeration order.
 inline std::vector<std::string> deviceIDs(const char* className) {
     std::vector<std::string> ids;
-    for (const CIMInstance& i : enumerate(className)) ids.push_back(i.getPropertyValue("DeviceID").toString().c_str());
+    for (const CIMInstance& i : enumerate(className)) ids.push_back(text(i, "DeviceID"));
     return ids;
 }
 
@@ -99,7 +103,13 @@ inline CIMInstance getInstance(const CIMObjectPath& path) {
 }
 
 inline std::string textOf(const char* className, uint32_t dn, const char* property) {
-    return getInstance(pathOf(className, dn)).getPropertyValue(property).toString().c_str();
+    return text(getInstance(pathOf(className, dn)), property);
+}
+
+inline std::vector<std::string> propertyNames(const CIMInstance& instance) {
+    std::vector<std::string> names;
+    for (const CIMProperty& p : instance.getProperties()) names.push_back(p.getName().c_str());
+    return names;
 }
 
 // A modify request naming one terminal by its keys, and nothing else yet.

@@ -1,6 +1,7 @@
 // CIM requests on the terminal classes through the top-level provider: what
-// a modify validates and what the gateway then receives byte for byte, the
-// FindByInstanceName method, lookups and the refused operations.
+// a modify validates and what the gateway then receives byte for byte, and
+// the FindByInstanceName method. (Lookups, refused operations and the
+// modify scheme itself are the shared class provider's, tested with it.)
 #include "TerminalTestSupport.hpp"
 
 using namespace terminaltest;
@@ -76,18 +77,6 @@ TEST_F(TerminalRequests, AModifyNamingOnlyReadOnlyPropertiesChangesNothingAndSti
     EXPECT_EQ("00-1B-4F-0A-0B-0C", textOf(kCedar, 4000, "HWID"));
 }
 
-TEST_F(TerminalRequests, AFailedPropertyEndsTheModifyWithEarlierOnesOnlyInTheCache) {
-    CIMInstance request = modifyRequest(kCedar, 4000);
-    request.setProperty("MOTN", CIMValue(String("new")));
-    request.setProperty("BUID", CIMValue(String(std::string(35, 'x').c_str())));
-    EXPECT_EQ(CIMException::INVALID_PARAMETER, modify(request));
-    EXPECT_EQ("new", textOf(kCedar, 4000, "MOTN"));
-    EXPECT_TRUE(takeRequests().empty());
-
-    deliver(sZepToOamEvents::ipsetRecord(terminal(4000, ZEP_MOTYPE_CEDAR)));  // the gateway's word wins
-    EXPECT_EQ("motn", textOf(kCedar, 4000, "MOTN"));
-}
-
 TEST_F(TerminalRequests, AlderAndBirchTakeMODNAndSkipANullOne) {
     for (auto [className, dn, moType] :
          {std::tuple{kAlder, 4001u, ZEP_MOTYPE_ALDER}, std::tuple{kBirch, 4002u, ZEP_MOTYPE_BIRCH}}) {
@@ -156,51 +145,6 @@ TEST_F(TerminalRequests, FindByInstanceNameLooksUpADeviceIDOfItsOwnClass) {
     EXPECT_FALSE(inst);
     EXPECT_TRUE(find(CIMParamValueArray(1, CIMParamValue("n", CIMValue(String("4000")))), &inst));
     EXPECT_TRUE(inst);
-}
-
-TEST_F(TerminalRequests, LookupsNeedEveryKeyExactlyAndCreateDeleteAreRefused) {
-    CIMObjectPath path = pathOf(kCedar, 4000);
-    path.setKeyValue("SystemName", CIMValue(String("qel")));
-    EXPECT_EQ(CIMException::NOT_FOUND, cimErrorOf([&] { getInstance(path); }));
-    CIMObjectPath noDeviceID{String(kCedar), String(kNs)};
-    for (const char* key : {"SystemCreationClassName", "SystemName", "CreationClassName"})
-        noDeviceID.setKeyValue(key, pathOf(kCedar, 4000).getKey(key).getValue());
-    EXPECT_EQ(CIMException::NOT_FOUND, cimErrorOf([&] { getInstance(noDeviceID); }));
-    EXPECT_EQ(CIMException::NOT_FOUND, cimErrorOf([&] { getInstance(pathOf(kAlder, 4000)); }));
-
-    std::string description;
-    EXPECT_EQ(CIMException::NOT_SUPPORTED,
-              cimErrorOf([&] { provider().deleteInstance(makeEnv(), kNs, pathOf(kCedar, 4000)); }, &description));
-    EXPECT_EQ("The system cannot delete the instance specified.\n#CFG_000_0006#", description);
-    EXPECT_EQ(CIMException::NOT_FOUND,
-              cimErrorOf([&] { provider().deleteInstance(makeEnv(), kNs, pathOf(kCedar, 4001)); }));
-    EXPECT_EQ(CIMException::NOT_SUPPORTED, cimErrorOf([&] {
-                  provider().createInstance(makeEnv(), kNs, getInstance(pathOf(kBirch, 4002)));
-              }, &description));
-    EXPECT_EQ("The system cannot create the instance specified.\n#CFG_000_0005#", description);
-    EXPECT_EQ(std::vector<std::string>{"4000"}, deviceIDs(kCedar));
-
-    CIMParamValueArray in, out;
-    EXPECT_EQ(CIMException::METHOD_NOT_FOUND,
-              cimErrorOf([&] { invoke(pathOf(kCedar, 4000), "redirectset", in, out); }));
-    EXPECT_TRUE(takeRequests().empty());
-}
-
-TEST_F(TerminalRequests, NamesComeInByteOrderOfInstanceNamesWithTheFourKeys) {
-    deliver(sZepToOamEvents::ipsetRecord(terminal(20, ZEP_MOTYPE_CEDAR, mac(1))));
-    deliver(sZepToOamEvents::ipsetRecord(terminal(100, ZEP_MOTYPE_CEDAR, mac(2))));
-    Collector<CIMObjectPath> names;
-    provider().enumInstanceNames(makeEnv(), kNs, kCedar, names, CIMClass(CIMNULL));
-    ASSERT_EQ(3u, names.items.size());
-    std::vector<std::string> ids;
-    for (const CIMObjectPath& p : names.items) {
-        EXPECT_EQ(String(kCedar), p.getClassName());
-        EXPECT_EQ(pathOf(kCedar, p.getKey("DeviceID").getValue().toString().c_str()).getKeys().size(),
-                  p.getKeys().size());
-        EXPECT_EQ(String("QEL_System"), p.getKey("SystemCreationClassName").getValue().toString());
-        ids.push_back(p.getKey("DeviceID").getValue().toString().c_str());
-    }
-    EXPECT_EQ((std::vector<std::string>{"100", "20", "4000"}), ids);
 }
 
 }  // namespace
