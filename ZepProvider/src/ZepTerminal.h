@@ -52,6 +52,9 @@ const std::string& terminalClassName() {
     return value;
 }
 
+// The DeviceID of every terminal whose DN the platform could not format.
+inline constexpr char kBadDeviceID[] = "BAD_DN";
+
 // The DN as a log line prints it: a signed 32-bit number.
 inline int logDN(uint32_t dn) { return static_cast<int>(dn); }
 
@@ -88,8 +91,9 @@ inline std::string_view upToNul(const std::string& value) { return std::string_v
 // The gateway-backed terminal object of class X (Base): one copy of the
 // gateway's terminal record, read by the getters, changed by the setters and
 // sent back whole by endChange. Constructing one registers it in the class's
-// current registry; destroying it removes it. The class's own getters and
-// setters (FwVersion, MOTN, BUID or MODN) live in the class's XImpl.
+// current registry (and lists it by DN for the event path); destroying it
+// removes it. The class's own getters and setters (FwVersion, MOTN, BUID or
+// MODN) live in the class's XImpl.
 template <class Base, class ClassConstants_>
 class TerminalImpl : public Base {
 public:
@@ -98,7 +102,14 @@ public:
     explicit TerminalImpl(const sZepIPSetTableGet& record)
         : Base(terminalSystemCreationClassName(), terminalSystemName(),
                terminalClassName<ClassConstants>(), BuildDeviceID(record.getDN())),
-          m_record(record) {}
+          m_record(record) {
+        if (hasDecimalDeviceID()) byDN().emplace(m_record.getDN(), this);
+    }
+
+    virtual ~TerminalImpl() {
+        auto it = byDN().find(m_record.getDN());
+        if (it != byDN().end() && it->second == this) byDN().erase(it);
+    }
 
     // All writable fields go out together, changed or not; whatever the
     // gateway makes of them comes back as its next record for the DN.
@@ -172,8 +183,15 @@ public:
     // The DN in decimal, the DeviceID key; "BAD_DN" if the platform cannot format it.
     static std::string BuildDeviceID(unsigned long dn) {
         char text[16];
-        if (osItoaEx(static_cast<uint32_t>(dn), text, 10, 1) != 0) return "BAD_DN";
+        if (osItoaEx(static_cast<uint32_t>(dn), text, 10, 1) != 0) return kBadDeviceID;
         return text;
+    }
+
+    // The cached terminal of the class registered under the DN in decimal,
+    // or null. The caller holds the class lock.
+    static TerminalImpl* cachedWithDN(uint32_t dn) {
+        auto it = byDN().find(dn);
+        return it == byDN().end() ? 0 : it->second;
     }
 
     // Redirections of the class's terminals since the library was loaded.
@@ -184,6 +202,24 @@ protected:
     sZepIPSetTableGet& record() { return m_record; }
 
 private:
+    // The class's terminals registered under a decimal DeviceID, by DN, so
+    // that each gateway record finds its terminal with one hash lookup rather
+    // than a walk down the ordered map by a 37-byte name. A DN in decimal
+    // names one terminal, so both find the same object. Changed under the
+    // class lock only (terminals come and go in the event handler); never
+    // destroyed, as the handler may run until the process ends.
+    static std::unordered_map<uint32_t, TerminalImpl*>& byDN() {
+        static auto* index = new std::unordered_map<uint32_t, TerminalImpl*>;
+        return *index;
+    }
+
+    bool hasDecimalDeviceID() const {
+        std::string id;
+        Qualifiers qualifiers;
+        this->getDeviceID(id, qualifiers);
+        return id != kBadDeviceID;
+    }
+
     static char* appendDecimalByte(char* p, unsigned char b) {
         if (b >= 100) *p++ = static_cast<char>('0' + b / 100);
         if (b >= 10) *p++ = static_cast<char>('0' + b / 10 % 10);
@@ -312,11 +348,8 @@ public:
             destroyAll(*registry);
             return;
         }
-        Object* found = 0;
-        try {
-            found = registry->get(terminalSystemCreationClassName(), terminalSystemName(),
-                                  terminalClassName<ClassConstants>(), Impl::BuildDeviceID(dn));
-        } catch (const CFG_NoInstance&) {
+        Object* found = findTerminal(*registry, static_cast<uint32_t>(dn));
+        if (found == 0) {
             logTerminalLine(ClassConstants::kCannotDelete, logDN(static_cast<uint32_t>(dn)));
             return;
         }
@@ -330,6 +363,19 @@ public:
     static void onOtherEvent(uint32_t) {}
 
 private:
+    // The terminal registered under BuildDeviceID(dn), or null: by DN for a
+    // decimal name, through the registry for "BAD_DN".
+    static Object* findTerminal(Self& registry, uint32_t dn) {
+        const std::string deviceID = Impl::BuildDeviceID(dn);
+        if (deviceID != kBadDeviceID) return Impl::cachedWithDN(dn);
+        try {
+            return registry.get(terminalSystemCreationClassName(), terminalSystemName(),
+                                terminalClassName<ClassConstants>(), deviceID);
+        } catch (const CFG_NoInstance&) {
+            return 0;
+        }
+    }
+
     static bool isOwnRecord(const sZepToOamEvents& event) {
         return event.getIPSetStatus() == 0 &&
                zeprec::loadU32(event.data() + sZepToOamEvents::kIPSetRecord + sZepIPSetTableGet::kMoType) ==
@@ -340,11 +386,8 @@ private:
     // cached under its DeviceID, or adds a new one.
     static void takeRecord(Self& registry, const sZepIPSetTableGet& record) {
         const uint32_t dn = record.getDN();
-        Object* found = 0;
-        try {
-            found = registry.get(terminalSystemCreationClassName(), terminalSystemName(),
-                                 terminalClassName<ClassConstants>(), Impl::BuildDeviceID(dn));
-        } catch (const CFG_NoInstance&) {
+        Object* found = findTerminal(registry, dn);
+        if (found == 0) {
             logTerminalLine(ClassConstants::kAdding, logDN(dn));
             Self::beforeAddingTerminal(registry, record);
             new Impl(record);  // registers itself; the handlers delete it

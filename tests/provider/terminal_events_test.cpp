@@ -215,6 +215,11 @@ TEST_F(TerminalEvents, DNsThatCannotBeFormattedShareOneInstanceThatKeepsTheFirst
                   "QEL_ZEPCedarTerminalImplInstanceManager::ZepCallback:Updating existing entry, dn=8",
                   "QEL_ZEPCedarTerminalImpl::UpdateData: Received data with non-matching DN 8->7"}),
               terminalLogLines());
+
+    // Formatted again, DN 7 has a name of its own, which nothing holds yet.
+    add(terminal(7, ZEP_MOTYPE_CEDAR, mac(3)));
+    deliver(sZepToOamEvents::ipsetDeleted(ZEP_MOTYPE_CEDAR, 8));
+    EXPECT_EQ((std::vector<std::string>{"7", "BAD_DN"}), deviceIDs(kCedar));
 }
 
 }  // namespace
