@@ -122,38 +122,38 @@ struct PropertySetter {
 
 template <auto Setter>
 int applyText(typename MemberTraits<decltype(Setter)>::Class& object, const OpenWBEM::CIMValue& value,
-              const PropertySetter<typename MemberTraits<decltype(Setter)>::Class>& spec,
+              const PropertySetter<typename MemberTraits<decltype(Setter)>::Class>& limits,
               const char* className) {
     if (!value) {
-        if (spec.nullText == kNullSkipped) return kPropertyOk;
+        if (limits.nullText == kNullSkipped) return kPropertyOk;
         return (object.*Setter)(std::string());
     }
     const OpenWBEM::String text = value.toString();
-    if (spec.hasMaximum && static_cast<long long>(text.length()) > spec.maximum)
+    if (limits.hasMaximum && static_cast<long long>(text.length()) > limits.maximum)
         throwLimit(CFG_ID_TOO_LONG,
-                   std::string("The length of ") + spec.name + "be must be <= " +
-                       std::to_string(spec.maximum) + "\n",
-                   className, spec.name, spec.maximum);
+                   std::string("The length of ") + limits.name + "be must be <= " +
+                       std::to_string(limits.maximum) + "\n",
+                   className, limits.name, limits.maximum);
     return (object.*Setter)(std::string(text.c_str(), text.length()));
 }
 
 template <auto Setter>
 int applyNumber(typename MemberTraits<decltype(Setter)>::Class& object, const OpenWBEM::CIMValue& value,
-                const PropertySetter<typename MemberTraits<decltype(Setter)>::Class>& spec,
+                const PropertySetter<typename MemberTraits<decltype(Setter)>::Class>& limits,
                 const char* className) {
     typedef typename MemberTraits<decltype(Setter)>::Value Value;
     if (!value) return kPropertyOk;
     const Value v = fromCIMValue<Value>(value);
-    if (spec.hasMaximum && static_cast<long long>(v) > spec.maximum)
+    if (limits.hasMaximum && static_cast<long long>(v) > limits.maximum)
         throwLimit(CFG_ID_ABOVE_MAXIMUM,
-                   std::string("The value of ") + spec.name + " must be <= " +
-                       std::to_string(spec.maximum) + "\n",
-                   className, spec.name, spec.maximum);
-    if (spec.hasMinimum && static_cast<long long>(v) < spec.minimum)
+                   std::string("The value of ") + limits.name + " must be <= " +
+                       std::to_string(limits.maximum) + "\n",
+                   className, limits.name, limits.maximum);
+    if (limits.hasMinimum && static_cast<long long>(v) < limits.minimum)
         throwLimit(CFG_ID_BELOW_MINIMUM,
-                   std::string("The value of ") + spec.name + " must be >= " +
-                       std::to_string(spec.minimum) + "\n",
-                   className, spec.name, spec.minimum);
+                   std::string("The value of ") + limits.name + " must be >= " +
+                       std::to_string(limits.minimum) + "\n",
+                   className, limits.name, limits.minimum);
     return (object.*Setter)(v);
 }
 
