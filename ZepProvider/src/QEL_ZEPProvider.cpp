@@ -57,26 +57,20 @@ Route routeTo(const char* name, Provider& provider) {
     return route;
 }
 
-struct RouteTable {
-    Route routes[7];
-    size_t count;
-};
+enum { kClassCount = 7 };
 
-// Built on first use, when every static class provider exists.
-const RouteTable& routes() {
-    static const RouteTable table = [] {
-        RouteTable t = {};
-        t.routes[t.count++] = routeTo(QEL_ZEPModeSettingName, QEL_ZEPModeSettingProv);
-        // terminal classes: Alder, Birch, Cedar
-        t.routes[t.count++] = routeTo(QEL_ZEPAlderTerminalName, QEL_ZEPAlderTerminalProv);
-        t.routes[t.count++] = routeTo(QEL_ZEPBirchTerminalName, QEL_ZEPBirchTerminalProv);
-        t.routes[t.count++] = routeTo(QEL_ZEPCedarTerminalName, QEL_ZEPCedarTerminalProv);
-        // setting classes: Alder, Birch, Cedar
-        t.routes[t.count++] = routeTo(QEL_ZEPAlderSettingName, QEL_ZEPAlderSettingProv);
-        t.routes[t.count++] = routeTo(QEL_ZEPBirchSettingName, QEL_ZEPBirchSettingProv);
-        t.routes[t.count++] = routeTo(QEL_ZEPCedarSettingName, QEL_ZEPCedarSettingProv);
-        return t;
-    }();
+// The classes in class order; built on first use, when every static class
+// provider exists.
+const Route* routes() {
+    static const Route table[kClassCount] = {
+        routeTo(QEL_ZEPModeSettingName, QEL_ZEPModeSettingProv),
+        routeTo(QEL_ZEPAlderTerminalName, QEL_ZEPAlderTerminalProv),
+        routeTo(QEL_ZEPBirchTerminalName, QEL_ZEPBirchTerminalProv),
+        routeTo(QEL_ZEPCedarTerminalName, QEL_ZEPCedarTerminalProv),
+        routeTo(QEL_ZEPAlderSettingName, QEL_ZEPAlderSettingProv),
+        routeTo(QEL_ZEPBirchSettingName, QEL_ZEPBirchSettingProv),
+        routeTo(QEL_ZEPCedarSettingName, QEL_ZEPCedarSettingProv),
+    };
     return table;
 }
 
@@ -104,9 +98,9 @@ Result route(const ProviderEnvironmentIFCRef& env, const char* opText, const Str
              int configKinds, Op op) {
     bool handled = true;
     try {
-        const RouteTable& table = routes();
-        for (size_t i = 0; i < table.count; ++i)
-            if (className.equals(table.routes[i].name)) return op(table.routes[i]);
+        const Route* table = routes();
+        for (int i = 0; i < kClassCount; ++i)
+            if (className.equals(table[i].name)) return op(table[i]);
         handled = false;
     } catch (const CFG_ReadError& e) {
         if (!(configKinds & kReadKind)) failUnknownStd(env, opText, className, e);
@@ -140,8 +134,8 @@ CIMValue QEL_ZEPProvider::invokeMethod(const Env& env, const String& ns, const C
 }
 
 void QEL_ZEPProvider::initialize(const Env& env) {
-    const RouteTable& table = routes();
-    for (size_t i = 0; i < table.count; ++i) table.routes[i].instance->initialize(env);
+    const Route* table = routes();
+    for (int i = 0; i < kClassCount; ++i) table[i].instance->initialize(env);
 }
 
 void QEL_ZEPProvider::enumInstanceNames(const Env& env, const String& ns, const String& className,
