@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/TestSupport.hpp"
 
 extern char** environ;
 
@@ -87,11 +88,11 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        std::vector<std::string> args = {program, "--name", name};
+        std::vector<std::string> args = testsupport::launchCommand({program, "--name", name});
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+        const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         close(in[0]);
         close(out[1]);

@@ -73,18 +73,33 @@ private:
     ScratchDir dir_;
 };
 
-// A child process started from argv; killed (SIGKILL) and reaped when the
-// object goes unless it was waited for.
+// The command line that runs program argv[0] with its arguments. A cross
+// build's tests run under an emulator, and the kernel cannot run a target
+// program by itself there: the build then names the emulator (with its
+// arguments) in ZEP_TEST_LAUNCHER, and every child starts through it.
+inline std::vector<std::string> launchCommand(const std::vector<std::string>& argv) {
+#ifdef ZEP_TEST_LAUNCHER
+    std::vector<std::string> cmd{ZEP_TEST_LAUNCHER};
+#else
+    std::vector<std::string> cmd;
+#endif
+    cmd.insert(cmd.end(), argv.begin(), argv.end());
+    return cmd;
+}
+
+// A child process started from argv (through launchCommand); killed
+// (SIGKILL) and reaped when the object goes unless it was waited for.
 class ChildProcess {
 public:
     explicit ChildProcess(const std::vector<std::string>& argv,
                           const std::vector<std::string>& env = {}) {
+        const std::vector<std::string> cmd = launchCommand(argv);
         pid_ = fork();
         if (pid_ < 0) throw std::runtime_error("fork failed");
         if (pid_ == 0) {
             for (const auto& kv : env) putenv(strdup(kv.c_str()));
             std::vector<char*> args;
-            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            for (const auto& a : cmd) args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
             execv(args[0], args.data());
             perror("execv");
