@@ -35,6 +35,7 @@
 #include <OW_ResultHandlerIFC.hpp>
 #include <OW_String.hpp>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -76,28 +77,31 @@ template <> inline bool fromCIMValue<bool>(const OpenWBEM::CIMValue& value) {
     return b;
 }
 
-// One readable property: its name and how to read it from an object.
+// One readable property: its name and how to read it from an object. The
+// name is held as a CIM string made once, so that every instance built shares
+// it instead of copying the text.
 template <class Object>
 struct PropertyGetter {
-    const char* name;
-    // Sets the property on the instance when the object has a value.
-    void (*copyTo)(const Object&, const char* name, OpenWBEM::CIMInstance&);
+    OpenWBEM::String name;
+    // Appends the property when the object has a value.
+    void (*copyTo)(const Object&, const OpenWBEM::String& name, OpenWBEM::CIMPropertyArray&);
 };
 
 template <auto Getter>
-void copyProperty(const typename MemberTraits<decltype(Getter)>::Class& object, const char* name,
-                  OpenWBEM::CIMInstance& instance) {
+void copyProperty(const typename MemberTraits<decltype(Getter)>::Class& object, const OpenWBEM::String& name,
+                  OpenWBEM::CIMPropertyArray& properties) {
     typename MemberTraits<decltype(Getter)>::Value value = typename MemberTraits<decltype(Getter)>::Value();
     Qualifiers qualifiers;
     if ((object.*Getter)(value, qualifiers) != kPropertyOk) return;  // no value: left out
-    OpenWBEM::CIMProperty property(OpenWBEM::String(name), toCIMValue(value));
-    property.setQualifiers(qualifiers);
-    instance.setProperty(property);
+    OpenWBEM::CIMProperty property(name, toCIMValue(value));
+    if (!qualifiers.empty()) property.setQualifiers(qualifiers);
+    properties.push_back(property);
 }
 
 template <auto Getter>
 PropertyGetter<typename MemberTraits<decltype(Getter)>::Class> getter(const char* name) {
-    PropertyGetter<typename MemberTraits<decltype(Getter)>::Class> g = {name, &copyProperty<Getter>};
+    PropertyGetter<typename MemberTraits<decltype(Getter)>::Class> g = {OpenWBEM::String(name),
+                                                                       &copyProperty<Getter>};
     return g;
 }
 
@@ -248,17 +252,18 @@ public:
                                OpenWBEM::WBEMFlags::EIncludeClassOriginFlag,
                                const OpenWBEM::StringArray*, const OpenWBEM::CIMClass&,
                                const OpenWBEM::CIMClass&) {
-        std::vector<OpenWBEM::CIMInstance> instances;
+        // A deque grows in small blocks: one large block per enumeration
+        // would make the allocator sweep all its small free chunks each time.
+        std::deque<OpenWBEM::CIMInstance> instances;
         {
             Registry& registry = *Object::getInstanceManager();
             RegistryLock<Registry> lock(registry);
-            instances.reserve(registry.size());
             forEachObject(registry, [&](Object* object) {
-                instances.push_back(OpenWBEM::CIMInstance(Traits::className()));
+                instances.push_back(OpenWBEM::CIMInstance(cimClassName()));
                 toCIMInstance(ns, *object, instances.back());
             });
         }
-        for (size_t i = 0; i < instances.size(); ++i) result.handle(instances[i]);
+        for (const OpenWBEM::CIMInstance& instance : instances) result.handle(instance);
     }
 
     virtual OpenWBEM::CIMInstance getInstance(const Env&, const OpenWBEM::String& ns,
@@ -267,7 +272,7 @@ public:
                                               OpenWBEM::WBEMFlags::EIncludeQualifiersFlag,
                                               OpenWBEM::WBEMFlags::EIncludeClassOriginFlag,
                                               const OpenWBEM::StringArray*, const OpenWBEM::CIMClass&) {
-        OpenWBEM::CIMInstance instance(Traits::className());
+        OpenWBEM::CIMInstance instance(cimClassName());
         Registry& registry = *Object::getInstanceManager();
         RegistryLock<Registry> lock(registry);
         toCIMInstance(ns, *getWithCIMObjectPath(path), instance);
@@ -337,10 +342,20 @@ protected:
         object.endChange();
     }
 
+    // Properties in table order; the instance takes them all at once, as
+    // their names are distinct.
     static void toCIMInstance(const OpenWBEM::String&, const Object& object, OpenWBEM::CIMInstance& instance) {
         size_t count = 0;
         const PropertyGetter<Object>* getters = Traits::getters(count);
-        for (size_t i = 0; i < count; ++i) getters[i].copyTo(object, getters[i].name, instance);
+        OpenWBEM::CIMPropertyArray properties;
+        properties.reserve(count);
+        for (size_t i = 0; i < count; ++i) getters[i].copyTo(object, getters[i].name, properties);
+        instance.setProperties(properties);
+    }
+
+    static const OpenWBEM::String& cimClassName() {
+        static const OpenWBEM::String name(Traits::className());
+        return name;
     }
 
     static void toCIMObjectPath(const Object& object, OpenWBEM::CIMObjectPath& path) {
