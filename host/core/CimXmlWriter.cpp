@@ -1,0 +1,429 @@
+#include "CimXmlWriter.hpp"
+
+#include <OW_Array.hpp>
+#include <OW_CIMDataType.hpp>
+#include <OW_CIMProperty.hpp>
+#include <OW_CIMValueCast.hpp>
+
+#include <cstdio>
+
+namespace cimhost {
+
+using namespace OpenWBEM;
+
+namespace {
+
+void appendEscaped(std::string& out, const char* s, size_t n, bool attribute) {
+    size_t run = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const char* rep = nullptr;
+        switch (s[i]) {
+        case '&': rep = "&amp;"; break;
+        case '<': rep = "&lt;"; break;
+        case '>': rep = "&gt;"; break;
+        case '"': rep = attribute ? "&quot;" : nullptr; break;
+        default: break;
+        }
+        if (!rep) continue;
+        out.append(s + run, i - run);
+        out += rep;
+        run = i + 1;
+    }
+    out.append(s + run, n - run);
+}
+
+void appendText(std::string& out, const std::string& s) { appendEscaped(out, s.data(), s.size(), false); }
+void appendText(std::string& out, const String& s) { appendEscaped(out, s.c_str(), s.length(), false); }
+void appendAttr(std::string& out, const std::string& s) { appendEscaped(out, s.data(), s.size(), true); }
+void appendAttr(std::string& out, const String& s) { appendEscaped(out, s.c_str(), s.length(), true); }
+
+std::string realText(double d, bool single) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, single ? "%.9g" : "%.17g", d);
+    return buf;
+}
+
+std::string keyValueType(const CIMValue& v) {
+    if (v.getType() == CIMDataType::BOOLEAN) return "boolean";
+    if (v.isNumericType()) return "numeric";
+    return "string";
+}
+
+std::string namespaceOf(const CIMObjectPath& path, const std::string& fallback) {
+    const String ns = path.getNameSpace();
+    return ns.empty() ? fallback : std::string(ns.c_str());
+}
+
+}  // namespace
+
+std::string escapeText(const std::string& s) {
+    std::string out;
+    appendText(out, s);
+    return out;
+}
+
+std::string escapeAttribute(const std::string& s) {
+    std::string out;
+    appendAttr(out, s);
+    return out;
+}
+
+std::string typeNameOf(const CIMValue& v) {
+    if (!v) return "";
+    return v.getCIMDataType().toString().c_str();
+}
+
+std::string scalarText(const CIMValue& v) {
+    switch (v.getType()) {
+    case CIMDataType::BOOLEAN: return v.toBool() ? "TRUE" : "FALSE";
+    case CIMDataType::REAL32: return realText(v.toReal32(), true);
+    case CIMDataType::REAL64: return realText(v.toReal64(), false);
+    default: break;
+    }
+    const String s = v.toString();
+    return std::string(s.c_str(), s.length());
+}
+
+void CimXmlWriter::begin(const std::string& messageId, bool intrinsic, const std::string& method) {
+    out_ += "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
+            "<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"";
+    appendAttr(out_, messageId);
+    out_ += "\" PROTOCOLVERSION=\"1.0\"><SIMPLERSP>";
+    out_ += intrinsic ? "<IMETHODRESPONSE NAME=\"" : "<METHODRESPONSE NAME=\"";
+    appendAttr(out_, method);
+    out_ += "\">";
+    intrinsic_ = intrinsic;
+}
+
+void CimXmlWriter::end() {
+    out_ += intrinsic_ ? "</IMETHODRESPONSE>" : "</METHODRESPONSE>";
+    out_ += "</SIMPLERSP></MESSAGE></CIM>\n";
+}
+
+void CimXmlWriter::error(int code, const std::string& description) {
+    out_ += "<ERROR CODE=\"";
+    out_ += std::to_string(code);
+    out_ += "\" DESCRIPTION=\"";
+    appendAttr(out_, description);
+    out_ += "\"/>";
+}
+
+void CimXmlWriter::className(const std::string& name) {
+    out_ += "<CLASSNAME NAME=\"";
+    appendAttr(out_, name);
+    out_ += "\"/>";
+}
+
+void CimXmlWriter::instanceName(const CIMObjectPath& path) {
+    out_ += "<INSTANCENAME CLASSNAME=\"";
+    appendAttr(out_, path.getClassName());
+    out_ += "\">";
+    const CIMPropertyArray keys = path.getKeys();
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const CIMValue v = keys[i].getValue();
+        if (!v) continue;
+        out_ += "<KEYBINDING NAME=\"";
+        appendAttr(out_, keys[i].getName());
+        out_ += "\">";
+        if (v.getType() == CIMDataType::REFERENCE && !v.isArray()) {
+            out_ += "<VALUE.REFERENCE>";
+            instancePath(v.toCIMObjectPath(), namespaceOf(path, ""));
+            out_ += "</VALUE.REFERENCE>";
+        } else {
+            out_ += "<KEYVALUE VALUETYPE=\"";
+            out_ += keyValueType(v);
+            out_ += "\">";
+            appendText(out_, scalarText(v));
+            out_ += "</KEYVALUE>";
+        }
+        out_ += "</KEYBINDING>";
+    }
+    out_ += "</INSTANCENAME>";
+}
+
+void CimXmlWriter::instancePath(const CIMObjectPath& path, const std::string& ns) {
+    out_ += "<INSTANCEPATH><NAMESPACEPATH><HOST>";
+    appendText(out_, host_);
+    out_ += "</HOST><LOCALNAMESPACEPATH>";
+    const std::string full = namespaceOf(path, ns);
+    size_t start = 0;
+    while (start <= full.size()) {
+        size_t slash = full.find('/', start);
+        if (slash == std::string::npos) slash = full.size();
+        if (slash > start) {
+            out_ += "<NAMESPACE NAME=\"";
+            appendAttr(out_, full.substr(start, slash - start));
+            out_ += "\"></NAMESPACE>";
+        }
+        start = slash + 1;
+    }
+    out_ += "</LOCALNAMESPACEPATH></NAMESPACEPATH>";
+    instanceName(path);
+    out_ += "</INSTANCEPATH>";
+}
+
+CIMObjectPath CimXmlWriter::pathOf(const CIMInstance& inst, const ClassDef* cls, const std::string& ns) {
+    CIMObjectPath path(inst.getClassName(), String(ns.c_str()));
+    if (!cls) {
+        path.setKeys(inst);
+        return path;
+    }
+    for (const PropertyDef* key : cls->keys()) {
+        const CIMValue v = inst.getPropertyValue(String(key->name.c_str()));
+        if (v) path.setKeyValue(String(key->name.c_str()), v);
+    }
+    return path;
+}
+
+void CimXmlWriter::property(const std::string& name, const std::string& type, bool isArray,
+                            const std::string& refClass, const CIMValue& v, const std::string& ns) {
+    const bool isRef = type == "reference";
+    const char* element = isRef ? (isArray ? "PROPERTY.REFARRAY" : "PROPERTY.REFERENCE")
+                                : (isArray ? "PROPERTY.ARRAY" : "PROPERTY");
+    out_ += '<';
+    out_ += element;
+    out_ += " NAME=\"";
+    appendAttr(out_, name);
+    out_ += '"';
+    if (isRef) {
+        if (!refClass.empty()) {
+            out_ += " REFERENCECLASS=\"";
+            appendAttr(out_, refClass);
+            out_ += '"';
+        }
+    } else {
+        out_ += " TYPE=\"";
+        out_ += type;
+        out_ += '"';
+    }
+    out_ += '>';
+    value(v, ns);
+    out_ += "</";
+    out_ += element;
+    out_ += '>';
+}
+
+void CimXmlWriter::instance(const CIMInstance& inst, const ClassDef* cls) {
+    out_ += "<INSTANCE CLASSNAME=\"";
+    appendAttr(out_, inst.getClassName());
+    out_ += "\">";
+    const CIMPropertyArray props = inst.getProperties();
+    std::vector<bool> seen(cls ? cls->properties.size() : 0, false);
+    for (size_t i = 0; i < props.size(); ++i) {
+        const CIMProperty& p = props[i];
+        const String name = p.getName();
+        const CIMValue v = p.getValue();
+        const PropertyDef* decl = nullptr;
+        if (cls) {
+            decl = cls->property(name.c_str());
+            if (decl) seen[decl - cls->properties.data()] = true;
+        }
+        std::string type;
+        bool isArray = false;
+        std::string refClass;
+        const CIMDataType dt = p.getDataType();
+        if (dt) {
+            type = dt.toString().c_str();
+            isArray = dt.isArrayType();
+            refClass = dt.getRefClassName().c_str();
+        } else if (v) {
+            type = typeNameOf(v);
+            isArray = v.isArray();
+        }
+        if (decl && (type.empty() || refClass.empty())) {
+            if (type.empty()) {
+                type = decl->type.name;
+                isArray = decl->type.isArray;
+            }
+            if (refClass.empty()) refClass = decl->type.refClass;
+        }
+        if (type.empty()) type = "string";
+        property(name.c_str(), type, isArray, refClass, v, "");
+    }
+    for (size_t i = 0; i < seen.size(); ++i) {
+        if (seen[i]) continue;
+        const PropertyDef& d = cls->properties[i];
+        property(d.name, d.type.name, d.type.isArray, d.type.refClass, CIMValue(CIMNULL), "");
+    }
+    out_ += "</INSTANCE>";
+}
+
+void CimXmlWriter::namedInstance(const CIMInstance& inst, const ClassDef* cls, const std::string& ns) {
+    out_ += "<VALUE.NAMEDINSTANCE>";
+    instanceName(pathOf(inst, cls, ns));
+    instance(inst, cls);
+    out_ += "</VALUE.NAMEDINSTANCE>";
+}
+
+void CimXmlWriter::objectWithPath(const CIMInstance& inst, const ClassDef* cls, const std::string& ns) {
+    out_ += "<VALUE.OBJECTWITHPATH>";
+    instancePath(pathOf(inst, cls, ns), ns);
+    instance(inst, cls);
+    out_ += "</VALUE.OBJECTWITHPATH>";
+}
+
+void CimXmlWriter::objectPath(const CIMObjectPath& path, const std::string& ns) {
+    out_ += "<OBJECTPATH>";
+    instancePath(path, ns);
+    out_ += "</OBJECTPATH>";
+}
+
+void CimXmlWriter::value(const CIMValue& v, const std::string& ns) {
+    if (!v) return;
+    if (v.getType() == CIMDataType::REFERENCE) {
+        if (v.isArray()) {
+            const CIMObjectPathArray paths = v.toCIMObjectPathArray();
+            out_ += "<VALUE.REFARRAY>";
+            for (size_t i = 0; i < paths.size(); ++i) {
+                out_ += "<VALUE.REFERENCE>";
+                instancePath(paths[i], ns);
+                out_ += "</VALUE.REFERENCE>";
+            }
+            out_ += "</VALUE.REFARRAY>";
+        } else {
+            out_ += "<VALUE.REFERENCE>";
+            instancePath(v.toCIMObjectPath(), ns);
+            out_ += "</VALUE.REFERENCE>";
+        }
+        return;
+    }
+    if (!v.isArray()) {
+        out_ += "<VALUE>";
+        appendText(out_, scalarText(v));
+        out_ += "</VALUE>";
+        return;
+    }
+    out_ += "<VALUE.ARRAY>";
+    if (v.getType() == CIMDataType::BOOLEAN) {
+        const BoolArray items = v.toBoolArray();
+        for (size_t i = 0; i < items.size(); ++i) out_ += items[i] ? "<VALUE>TRUE</VALUE>" : "<VALUE>FALSE</VALUE>";
+    } else {
+        const StringArray items =
+            CIMValueCast::castValueToDataType(v, CIMDataType(CIMDataType::STRING, 0)).toStringArray();
+        for (size_t i = 0; i < items.size(); ++i) {
+            out_ += "<VALUE>";
+            appendText(out_, items[i]);
+            out_ += "</VALUE>";
+        }
+    }
+    out_ += "</VALUE.ARRAY>";
+}
+
+void CimXmlWriter::returnValue(const CIMValue& v, const std::string& ns) {
+    out_ += "<RETURNVALUE PARAMTYPE=\"";
+    out_ += typeNameOf(v);
+    out_ += "\">";
+    value(v, ns);
+    out_ += "</RETURNVALUE>";
+}
+
+void CimXmlWriter::paramValue(const std::string& name, const CIMValue& v, const std::string& ns) {
+    out_ += "<PARAMVALUE NAME=\"";
+    appendAttr(out_, name);
+    out_ += "\" PARAMTYPE=\"";
+    out_ += typeNameOf(v);
+    out_ += "\">";
+    value(v, ns);
+    out_ += "</PARAMVALUE>";
+}
+
+void CimXmlWriter::qualifier(const Qualifier& q) {
+    out_ += "<QUALIFIER NAME=\"";
+    appendAttr(out_, q.name);
+    out_ += "\" TYPE=\"";
+    out_ += q.typeName();
+    out_ += "\">";
+    if (q.value.kind != QualifierValue::Null) {
+        auto item = [&](const std::string& s) {
+            out_ += "<VALUE>";
+            if (q.value.kind == QualifierValue::Boolean) out_ += s == "true" ? "TRUE" : "FALSE";
+            else appendText(out_, s);
+            out_ += "</VALUE>";
+        };
+        if (q.value.isArray) {
+            out_ += "<VALUE.ARRAY>";
+            for (const std::string& s : q.value.items) item(s);
+            out_ += "</VALUE.ARRAY>";
+        } else if (!q.value.items.empty()) {
+            item(q.value.items[0]);
+        }
+    }
+    out_ += "</QUALIFIER>";
+}
+
+void CimXmlWriter::classDefinition(const ClassDef& cls, bool includeQualifiers) {
+    out_ += "<CLASS NAME=\"";
+    appendAttr(out_, cls.name);
+    out_ += '"';
+    if (!cls.superClass.empty()) {
+        out_ += " SUPERCLASS=\"";
+        appendAttr(out_, cls.superClass);
+        out_ += '"';
+    }
+    out_ += '>';
+    // Key, In and Out are written always: clients check paths and type
+    // parameters by them even when they asked for no qualifiers.
+    auto wanted = [&](const Qualifier& q) {
+        return includeQualifiers || equalsIgnoreCase(q.name, "Key") || equalsIgnoreCase(q.name, "In") ||
+               equalsIgnoreCase(q.name, "Out");
+    };
+    if (includeQualifiers)
+        for (const Qualifier& q : cls.qualifiers) qualifier(q);
+    for (const PropertyDef& p : cls.properties) {
+        const bool isRef = p.type.isReference();
+        const char* element = isRef ? (p.type.isArray ? "PROPERTY.REFARRAY" : "PROPERTY.REFERENCE")
+                                    : (p.type.isArray ? "PROPERTY.ARRAY" : "PROPERTY");
+        out_ += '<';
+        out_ += element;
+        out_ += " NAME=\"";
+        appendAttr(out_, p.name);
+        out_ += '"';
+        if (isRef) {
+            out_ += " REFERENCECLASS=\"";
+            appendAttr(out_, p.type.refClass);
+            out_ += '"';
+        } else {
+            out_ += " TYPE=\"" + p.type.name + '"';
+        }
+        out_ += '>';
+        for (const Qualifier& q : p.qualifiers)
+            if (wanted(q)) qualifier(q);
+        out_ += "</";
+        out_ += element;
+        out_ += '>';
+    }
+    for (const MethodDef& m : cls.methods) {
+        out_ += "<METHOD NAME=\"";
+        appendAttr(out_, m.name);
+        out_ += "\" TYPE=\"" + m.returnType.name + "\">";
+        if (includeQualifiers)
+            for (const Qualifier& q : m.qualifiers) qualifier(q);
+        for (const ParameterDef& p : m.parameters) {
+            const bool isRef = p.type.isReference();
+            const char* element = isRef ? (p.type.isArray ? "PARAMETER.REFARRAY" : "PARAMETER.REFERENCE")
+                                        : (p.type.isArray ? "PARAMETER.ARRAY" : "PARAMETER");
+            out_ += '<';
+            out_ += element;
+            out_ += " NAME=\"";
+            appendAttr(out_, p.name);
+            out_ += '"';
+            if (isRef) {
+                out_ += " REFERENCECLASS=\"";
+                appendAttr(out_, p.type.refClass);
+                out_ += '"';
+            } else {
+                out_ += " TYPE=\"" + p.type.name + '"';
+            }
+            out_ += '>';
+            for (const Qualifier& q : p.qualifiers)
+                if (wanted(q)) qualifier(q);
+            out_ += "</";
+            out_ += element;
+            out_ += '>';
+        }
+        out_ += "</METHOD>";
+    }
+    out_ += "</CLASS>";
+}
+
+}  // namespace cimhost
