@@ -277,7 +277,9 @@ Link-up (event 4) is announced to the peer until it asks for the mode
 Requests answered: 7 mode record, 8 settings record of the type asked,
 9 one terminal record per terminal of the type asked, 1 sets one setting
 item and answers with the settings record, 4 sets a terminal's writable
-block and answers with its record, 5 (redirect) is logged.
+block and answers with its record, 5 (redirect) is logged. Like the
+gateway, it reports only the active type's data: 8 and 9 for another type
+go unanswered, 1 and 4 for another type change its state silently.
 
 Commands (TYPE is cedar, alder or birch; texts with blanks go in double
 quotes, with \" and \\ inside):

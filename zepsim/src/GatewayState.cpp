@@ -269,6 +269,11 @@ RequestOutcome GatewayState::handleRequest(const unsigned char* body, std::size_
             if (!type) return refuse(code, "unknown call-server type " + std::to_string(moType));
             RequestOutcome o;
             o.code = code;
+            if (activeType() != type) {
+                o.note = "request " + std::to_string(code) + " for " + nameOf(*type) +
+                         ", which is not the active type: not answered";
+                return o;
+            }
             if (code == ZEP_REQ_GET_SETTINGS) {
                 o.events.push_back(settingsEvent(*type));
             } else {
@@ -326,7 +331,11 @@ RequestOutcome GatewayState::setSettingItem(const unsigned char* payload, std::s
         o.note = std::string(nameOf(item->type)) + " setting item " + std::to_string(number) + " = \"" +
                  zeprec::readText(record + item->offset, item->width) + "\"";
     }
-    o.events.push_back(settingsEvent(item->type));
+    if (activeType() == item->type) {
+        o.events.push_back(settingsEvent(item->type));
+    } else {
+        o.note += " (not the active type: not reported)";
+    }
     return o;
 }
 
@@ -349,7 +358,11 @@ RequestOutcome GatewayState::setTerminal(const unsigned char* payload, std::size
     RequestOutcome o;
     o.code = code;
     o.note = std::string(nameOf(*type)) + " terminal dn=" + std::to_string(dn) + " changed";
-    o.events.push_back(sZepToOamEvents::ipsetRecord(r));
+    if (activeType() == type) {
+        o.events.push_back(sZepToOamEvents::ipsetRecord(r));
+    } else {
+        o.note += " (not the active type: not reported)";
+    }
     return o;
 }
 

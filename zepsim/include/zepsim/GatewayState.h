@@ -93,6 +93,10 @@ public:
 
     // Handles one request message body (the envelope from offset 24 on, as
     // the framework delivers it, length bytes). Never reads past length.
+    // Like the gateway, it reports data of the active call-server type only:
+    // requests 8 and 9 for another type go unanswered, and set requests (1,
+    // 4) for another type change the state without an answer, so that a
+    // request crossing a mode switch cannot refill a cache the switch emptied.
     RequestOutcome handleRequest(const unsigned char* body, std::size_t length);
 
 private:
