@@ -209,10 +209,13 @@ private:
         out_.beginReturn();
         for (const auto& cls : repo_.all()) {
             bool wanted = equalsIgnoreCase(cls->superClass, root);
-            if (!wanted && deep) {
-                for (const ClassDef* up = repo_.find(cls->superClass); up && !wanted; up = repo_.find(up->superClass))
-                    wanted = root.empty() || equalsIgnoreCase(up->name, root);
+            if (deep && !wanted) {
                 if (root.empty()) wanted = true;
+                // Bounded: a MOF may declare a superclass cycle.
+                int steps = 0;
+                for (const ClassDef* up = repo_.find(cls->superClass); up && !wanted && steps < 64;
+                     up = repo_.find(up->superClass), ++steps)
+                    wanted = equalsIgnoreCase(up->name, root);
             }
             if (!wanted) continue;
             if (definitions) out_.classDefinition(*cls, qualifiers);

@@ -102,7 +102,7 @@ TEST(MofParser, ReadsTheSubsetsSyntax) {
     const ClassDef& c = r.classes[0];
     EXPECT_EQ("X_Base", c.superClass);
     EXPECT_EQ("first second\tthird \"q\"", c.stringQualifier("Description"));
-    ASSERT_EQ(5u, c.properties.size());
+    ASSERT_EQ(6u, c.properties.size());
     EXPECT_TRUE(c.properties[0].isKey());
     EXPECT_TRUE(c.properties[1].type.isArray);
     EXPECT_TRUE(c.properties[2].qualifier("ValueMap")->value.isArray);

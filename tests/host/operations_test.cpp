@@ -36,7 +36,7 @@ const char kMof[] = R"(
         boolean On;
         string Note;
         uint32 Count ();
-        boolean Find ([In] string Text, [In] uint16 Count, [In, Out] T_Thing REF Where, [Out] string Found);
+        boolean Find ([In] string Text, [In] uint16 Count, [In, Out] T_Thing REF Where, [In (false), Out] string Found);
     };
     class T_Unserved { [Key] string Name; };
 )";
