@@ -87,10 +87,23 @@ struct PropertyGetter {
     void (*copyTo)(const Object&, const OpenWBEM::String& name, OpenWBEM::CIMPropertyArray&);
 };
 
+// A getter's output variable, emptied. Text getters write into a string kept
+// per thread, so that building an instance allocates no text twice.
+template <class V> V& scratchValue() {
+    thread_local V value;
+    value = V();
+    return value;
+}
+template <> inline std::string& scratchValue<std::string>() {
+    thread_local std::string value;
+    value.clear();
+    return value;
+}
+
 template <auto Getter>
 void copyProperty(const typename MemberTraits<decltype(Getter)>::Class& object, const OpenWBEM::String& name,
                   OpenWBEM::CIMPropertyArray& properties) {
-    typename MemberTraits<decltype(Getter)>::Value value = typename MemberTraits<decltype(Getter)>::Value();
+    typename MemberTraits<decltype(Getter)>::Value& value = scratchValue<typename MemberTraits<decltype(Getter)>::Value>();
     Qualifiers qualifiers;
     if ((object.*Getter)(value, qualifiers) != kPropertyOk) return;  // no value: left out
     OpenWBEM::CIMProperty property(name, toCIMValue(value));
