@@ -7,6 +7,8 @@
 //    snprintf (target: 1,000,000 entries/s).
 // The receiving processes are this program again, started with a role.
 #include <benchmark/benchmark.h>
+
+#include "BenchTable.hpp"
 #include <errno.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -263,6 +265,8 @@ void printComparison() {
         if (raw == 0 && mfw == 0) continue;  // filtered out
         printf("  messages, %4s-byte body: framework %9.0f/s, raw datagrams %9.0f/s: %5.1f%% of raw (target 50%%)\n",
                size, mfw, raw, raw > 0 ? 100.0 * mfw / raw : 0.0);
+        benchtable::row(std::string("framework messages between processes, ") + size + "-byte body", mfw, "/s", raw,
+                        "raw Unix datagrams", benchtable::shareOfBaselineAtLeast(0.5));
     }
     if (rate("stdio-copy") == 0 && rate("diag/1") == 0) return;
     printf("  log entries (target 1000000/s); baselines: copying a finished line into stdio %.0f/s,\n"
@@ -270,8 +274,12 @@ void printComparison() {
            rate("stdio-copy"), rate("stdio-format"));
     for (const auto& [key, value] : gRates) {
         if (key.rfind("diag/", 0) == 0)
+        {
             printf("    %s thread(s): %10.0f/s on disk: %5.1f%% of the copying floor\n", key.c_str() + 5, value,
                    rate("stdio-copy") > 0 ? 100.0 * value / rate("stdio-copy") : 0.0);
+            benchtable::row(std::string("diagnostic log entries, ") + (key.c_str() + 5) + " thread(s)", value, "/s",
+                            rate("stdio-copy"), "finished lines into stdio", benchtable::atLeast(1000000));
+        }
     }
 }
 

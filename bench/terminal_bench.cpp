@@ -12,6 +12,8 @@
 // The provider runs in this process with the real gateway link and the
 // platform stand-ins, in a scratch directory of its own.
 #include <benchmark/benchmark.h>
+
+#include "BenchTable.hpp"
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -291,6 +293,17 @@ void printComparison() {
         printf("  memory at %u terminals: %6.0f resident bytes per terminal (target 600);\n"
                "             baseline ordered map of names to records %6.0f bytes per entry\n",
                kMemoryPopulation, figure("memory"), figure("memory-baseline"));
+
+    using namespace benchtable;
+    if (figure("ingest") > 0)
+        row("terminal record updates into 10,000 Cedar terminals", figure("ingest"), "/s",
+            figure("ingest-baseline"), "map lookup + record copy", atLeast(1000000));
+    if (figure("enumerate") > 0)
+        row("enumInstances of 10,000 Cedar terminals", figure("enumerate"), "ms", figure("enumerate-baseline"),
+            "building the same instances", atMost(20));
+    if (figure("memory") > 0)
+        row("resident memory per Cedar terminal at 100,000", figure("memory"), "B", figure("memory-baseline"),
+            "map of names to records", atMost(600));
 }
 
 }  // namespace

@@ -1,0 +1,56 @@
+// One line per headline figure for the table that scripts/bench prints after
+// every program has run: the figure, its baseline from the same run, their
+// ratio and the target. Each program still prints its own comparison; the rows
+// go, tab-separated, to the file named by ZEP_BENCH_TABLE (appended; nothing is
+// written when it is unset, as when a program is run by hand).
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace benchtable {
+
+enum class Better { Higher, Lower };
+
+// What a figure must reach: a value in the figure's unit, or a share of the
+// baseline (0.7 for "70% of the baseline or better").
+struct Target {
+    double value;
+    bool ofBaseline;
+    Better better;
+};
+inline Target atLeast(double v) { return {v, false, Better::Higher}; }
+inline Target atMost(double v) { return {v, false, Better::Lower}; }
+inline Target shareOfBaselineAtLeast(double share) { return {share, true, Better::Higher}; }
+
+inline std::string number(double v) {
+    char text[32];
+    if (v >= 100000)
+        std::snprintf(text, sizeof text, "%.3g", v);
+    else if (v >= 100)
+        std::snprintf(text, sizeof text, "%.0f", v);
+    else
+        std::snprintf(text, sizeof text, "%.3g", v);
+    return text;
+}
+
+// baseline <= 0 means the figure has no baseline (its floor is zero, say).
+inline void row(const std::string& figure, double value, const std::string& unit, double baseline,
+                const std::string& baselineWhat, const Target& target) {
+    const char* path = std::getenv("ZEP_BENCH_TABLE");
+    if (!path || !*path) return;
+    std::FILE* out = std::fopen(path, "a");
+    if (!out) return;
+    const double ratio = baseline > 0 ? value / baseline : 0.0;
+    const double reached = target.ofBaseline ? ratio : value;
+    const bool met = target.better == Better::Higher ? reached >= target.value : reached <= target.value;
+    std::string targetText = target.better == Better::Higher ? ">= " : "<= ";
+    targetText += target.ofBaseline ? number(100.0 * target.value) + "% of baseline" : number(target.value) + " " + unit;
+    std::fprintf(out, "%s\t%s %s\t%s\t%s\t%s\t%s\n", figure.c_str(), number(value).c_str(), unit.c_str(),
+                 baseline > 0 ? (number(baseline) + " " + unit + " (" + baselineWhat + ")").c_str() : baselineWhat.c_str(),
+                 baseline > 0 ? (number(100.0 * ratio) + "%").c_str() : "-", targetText.c_str(), met ? "yes" : "NO");
+    std::fclose(out);
+}
+
+}  // namespace benchtable
