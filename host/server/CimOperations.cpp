@@ -226,20 +226,22 @@ private:
     }
 
     void enumerateInstanceNames() {
-        const ClassDef& cls = knownClass(required("ClassName", IParam::ClassName).className);
+        const std::string& asSent = required("ClassName", IParam::ClassName).className;
+        const ClassDef& cls = knownClass(asSent);
         ProviderManager::Lease lease = providers_.acquire(providerOf(cls));
         Collector<CIMObjectPath> names([&](const CIMObjectPath& p) {
             out_.instanceName(p);
             ++results;
         });
         out_.beginReturn();
-        instanceProvider(lease, cls)->enumInstanceNames(env_, String(ns_.c_str()), String(cls.name.c_str()), names,
+        instanceProvider(lease, cls)->enumInstanceNames(env_, String(ns_.c_str()), String(asSent.c_str()), names,
                                                          CIMClass(String(cls.name.c_str())));
         out_.endReturn();
     }
 
     void enumerateInstances() {
-        const ClassDef& cls = knownClass(required("ClassName", IParam::ClassName).className);
+        const std::string& asSent = required("ClassName", IParam::ClassName).className;
+        const ClassDef& cls = knownClass(asSent);
         StringArray storage;
         const StringArray* props = propertyList(storage);
         const bool localOnly = flag(r_, "LocalOnly", true);
@@ -254,7 +256,7 @@ private:
         const CIMClass cimClass(String(cls.name.c_str()));
         out_.beginReturn();
         instanceProvider(lease, cls)->enumInstances(
-            env_, String(ns_.c_str()), String(cls.name.c_str()), instances,
+            env_, String(ns_.c_str()), String(asSent.c_str()), instances,
             localOnly ? WBEMFlags::E_LOCAL_ONLY : WBEMFlags::E_NOT_LOCAL_ONLY,
             deep ? WBEMFlags::E_DEEP : WBEMFlags::E_SHALLOW,
             qualifiers ? WBEMFlags::E_INCLUDE_QUALIFIERS : WBEMFlags::E_EXCLUDE_QUALIFIERS,

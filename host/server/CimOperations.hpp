@@ -2,7 +2,9 @@
 // response body. Class operations are answered from the class repository;
 // instance, method and association operations go to the provider named by the
 // class's Provider("c++::<ID>") qualifier, with keys, property values and
-// method parameters converted to their declared types first.
+// method parameters converted to their declared types first. Classes are found
+// in any case, but class names reach the provider as the client wrote them:
+// whether case matters there is the provider's business, as in OpenWBEM.
 //
 // Every failure becomes a CIM error in the response; handle() never throws.
 // Thread-safe: the repository is read-only and providers are reached through

@@ -1,0 +1,383 @@
+// End to end: wbemcli drives cimhost, which runs the built provider library
+// against a zepsim gateway. Every operation on every class, the exact error
+// codes and descriptions clients see, and the provider's re-creation after
+// its time-to-live.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include "HostProcess.hpp"
+
+using namespace hosttest;
+
+namespace {
+
+const char kCedar4000[] =
+    "URL:QEL_ZEPCedarTerminal.SystemCreationClassName=\"QEL_System\",SystemName=\"QEL\","
+    "CreationClassName=\"QEL_ZEPCedarTerminal\",DeviceID=\"4000\"";
+
+std::string terminalPath(const std::string& type, const std::string& dn) {
+    const std::string cls = "QEL_ZEP" + type + "Terminal";
+    return "URL:" + cls + ".SystemCreationClassName=\"QEL_System\",SystemName=\"QEL\",CreationClassName=\"" + cls +
+           "\",DeviceID=\"" + dn + "\"";
+}
+
+std::string settingPath(const std::string& cls) { return "URL:" + cls + ".InstanceID=\"" + cls + "\""; }
+
+// wbemcli's report of a CIM error (after its program name): code, name and the description, a line
+// break in it shown as a new line starting "* ".
+std::string cimError(int code, const std::string& name, const std::string& description) {
+    std::string text;
+    for (char c : description) text += c == '\n' ? std::string("\n* ") : std::string(1, c);
+    return "Cim: (" + std::to_string(code) + ") " + name + ": " + text + "\n";
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        stack = new Stack({"--mode", "cedar", "--terminals", "3"});
+        ASSERT_EQ("ok", stack->sim().command("add cedar 4000 mac=00:1b:4f:0a:0b:0c ip=192.168.1.10 motn=\"Desk 4\"")
+                            .substr(0, 2));
+        ASSERT_EQ("ok", stack->sim().command("generate alder 2 5000").substr(0, 2));
+        ASSERT_EQ("ok", stack->sim().command("generate birch 2 6000").substr(0, 2));
+    }
+    static void TearDownTestSuite() {
+        delete stack;
+        stack = nullptr;
+    }
+    void SetUp() {
+        ASSERT_NE(nullptr, stack);
+    }
+
+    // Switches the gateway's mode and waits until the host shows that type's data.
+    void useMode(const std::string& type, const std::string& cls, size_t terminals) {
+        ASSERT_EQ("ok", stack->sim().command("mode " + type).substr(0, 2));
+        ASSERT_TRUE(testsupport::waitUntil([&] {
+            return stack->count("QEL_ZEP" + cls + "Terminal") == terminals &&
+                   stack->count("QEL_ZEP" + cls + "Setting") == 1;
+        }, std::chrono::seconds(60)))
+            << stack->log();
+    }
+
+    // A modify through wbemcli that must fail with exactly this error.
+    void expectModifyError(const std::string& path, const std::string& assignment, int code, const std::string& name,
+                           const std::string& description) {
+        const Result r = stack->wbemcli({"mi", path, assignment});
+        EXPECT_EQ(16, r.status) << assignment << "\n" << r;
+        EXPECT_EQ("", r.out);
+        EXPECT_TRUE(contains(r.err, cimError(code, name, description))) << assignment << "\n" << r;
+    }
+
+    static Stack* stack;
+};
+
+Stack* EndToEnd::stack = nullptr;
+
+const char kInvalid[] = "CIM_ERR_INVALID_PARAMETER";
+
+TEST_F(EndToEnd, ReadsCedarTerminalsAndClasses) {
+    useMode("cedar", "Cedar", 4);
+    const Result names = stack->wbemcli({"ein", "URL:QEL_ZEPCedarTerminal"});
+    EXPECT_EQ(0, names.status) << names;
+    EXPECT_TRUE(contains(names.out, stack->url().substr(7) + ":" + std::string(kCedar4000).substr(4) + "\n"))
+        << names;
+
+    const Result all = stack->wbemcli({"ei", "URL:QEL_ZEPCedarTerminal"});
+    EXPECT_EQ(0, all.status) << all;
+    EXPECT_TRUE(contains(all.out, "DN=4000,MOTPS=\"192.168.1.10\",HWID=\"00-1B-4F-0A-0B-0C\",")) << all;
+    EXPECT_TRUE(contains(all.out, "MOTN=\"Desk 4\",")) << all;
+
+    const Result one = stack->wbemcli({"gi", "-nl", kCedar4000});
+    EXPECT_EQ(0, one.status) << one;
+    for (const char* line : {"-DN=4000\n", "-HWID=\"00-1B-4F-0A-0B-0C\"\n", "-DeviceID=\"4000\"\n",
+                             "-SystemCreationClassName=\"QEL_System\"\n"})
+        EXPECT_TRUE(contains(one.out, line)) << line << "\n" << one;
+    // Properties named on the command line do not narrow what the provider returns.
+    EXPECT_TRUE(contains(stack->wbemcli({"ei", "URL:QEL_ZEPCedarTerminal", "DN"}).out, "HWID="));
+
+    const Result gone = stack->wbemcli({"gi", terminalPath("Cedar", "4999")});
+    EXPECT_EQ(16, gone.status);
+    EXPECT_TRUE(contains(gone.err, cimError(6, "CIM_ERR_NOT_FOUND", ""))) << gone;
+
+    const Result classes = stack->wbemcli({"ecn", stack->url()});
+    EXPECT_EQ(0, classes.status) << classes;
+    for (const char* cls : {"QEL_ZEPModeSetting", "QEL_ZEPCedarTerminal", "QEL_ZEPAlderTerminal", "QEL_ZEPBirchTerminal",
+                            "QEL_ZEPCedarSetting", "QEL_ZEPAlderSetting", "QEL_ZEPBirchSetting"})
+        EXPECT_TRUE(contains(classes.out, ":" + std::string(cls) + "\n")) << cls;
+
+    const Result cls = stack->wbemcli({"gc", "-t", "URL:QEL_ZEPCedarTerminal"});
+    EXPECT_EQ(0, cls.status) << cls;
+    EXPECT_TRUE(contains(cls.out, "QEL_ZEPCedarTerminal DN=,MOTPS=,HWID=,SetStatus=,FwVersion=,MOTN=,BUID=,"
+                                  "SystemCreationClassName#=,SystemName#=,CreationClassName#=,DeviceID#=\n"))
+        << cls;
+
+    const Result mode = stack->wbemcli({"ei", "URL:QEL_ZEPModeSetting"});
+    EXPECT_EQ(0, mode.status) << mode;
+    EXPECT_TRUE(contains(mode.out, "Mode=TRUE,MoType=0,InstanceID=\"QEL_ZEPModeSetting\"")) << mode;
+}
+
+TEST_F(EndToEnd, ModifiesCedarTerminalsAndReportsEveryValidationError) {
+    useMode("cedar", "Cedar", 4);
+    Result r = stack->wbemcli({"mi", kCedar4000, "MOTN=\"Lobby phone 15\",BUID=\"building-7\""});
+    EXPECT_EQ(0, r.status) << r;
+    EXPECT_EQ("", r.out);
+    EXPECT_TRUE(testsupport::waitUntil([&] {
+        const std::string out = stack->wbemcli({"gi", "-nl", kCedar4000}).out;
+        return contains(out, "-MOTN=\"Lobby phone 15\"\n") && contains(out, "-BUID=\"building-7\"\n");
+    })) << stack->wbemcli({"gi", "-nl", kCedar4000});
+
+    expectModifyError(kCedar4000, "MOTN=\"sixteen chars...\"", 4, kInvalid,
+                      "The length of MOTNbe must be <= 15\n#CFG_000_0004,MOF_Props_QEL_ZEPCedarTerminal_MOTN,15#");
+    expectModifyError(kCedar4000, "BUID=\"" + std::string(35, 'b') + "\"", 4, kInvalid,
+                      "The length of BUIDbe must be <= 34\n#CFG_000_0004,MOF_Props_QEL_ZEPCedarTerminal_BUID,34#");
+    // Read-only properties are passed over: the request succeeds, nothing changes.
+    r = stack->wbemcli({"mi", kCedar4000, "DN=1"});
+    EXPECT_EQ(0, r.status) << r;
+    EXPECT_TRUE(contains(stack->wbemcli({"gi", "-nl", kCedar4000}).out, "-DN=4000\n"));
+    // A value the declared type cannot hold never reaches the provider.
+    r = stack->wbemcli({"mi", kCedar4000, "DN=4294967296"});
+    EXPECT_EQ(16, r.status) << r;
+    EXPECT_TRUE(contains(r.err, "Cim: (4) CIM_ERR_INVALID_PARAMETER: property DN: ")) << r;
+}
+
+TEST_F(EndToEnd, ModifiesCedarSettingsAndTheModeSetting) {
+    useMode("cedar", "Cedar", 4);
+    const std::string path = settingPath("QEL_ZEPCedarSetting");
+    Result r = stack->wbemcli({"mi", path, "NodeId=9999,TestLocalModeTimeout=10,H323Id=\"gw-1\""});
+    EXPECT_EQ(0, r.status) << r;
+    EXPECT_TRUE(testsupport::waitUntil([&] {
+        const std::string out = stack->wbemcli({"gi", "-nl", path}).out;
+        return contains(out, "-NodeId=9999\n") && contains(out, "-TestLocalModeTimeout=10\n") &&
+               contains(out, "-H323Id=\"gw-1\"\n");
+    })) << stack->wbemcli({"gi", "-nl", path});
+
+    const std::string key = ",MOF_Props_QEL_ZEPCedarSetting_";
+    struct Case {
+        std::string assignment, description;
+    } cases[] = {
+        {"VoipTrunkAccessCode=\"" + std::string(17, '1') + "\"",
+         "The length of VoipTrunkAccessCodebe must be <= 16\n#CFG_000_0004" + key + "VoipTrunkAccessCode,16#"},
+        {"TestLocalModeTimeout=11", "The value of TestLocalModeTimeout must be <= 10\n#CFG_000_0003" + key + "TestLocalModeTimeout,10#"},
+        {"TestLocalModeTimeout=1", "The value of TestLocalModeTimeout must be >= 2\n#CFG_000_0002" + key + "TestLocalModeTimeout,2#"},
+        {"PrimaryNCSAddr=\"" + std::string(17, '1') + "\"",
+         "The length of PrimaryNCSAddrbe must be <= 16\n#CFG_000_0004" + key + "PrimaryNCSAddr,16#"},
+        {"AlternateNCSAddr=\"" + std::string(17, '2') + "\"",
+         "The length of AlternateNCSAddrbe must be <= 16\n#CFG_000_0004" + key + "AlternateNCSAddr,16#"},
+        {"NodeId=10000", "The value of NodeId must be <= 9999\n#CFG_000_0003" + key + "NodeId,9999#"},
+        {"H323Id=\"" + std::string(257, 'h') + "\"", "The length of H323Idbe must be <= 256\n#CFG_000_0004" + key + "H323Id,256#"},
+        {"NPI=6", "The value of NPI must be <= 5\n#CFG_000_0003" + key + "NPI,5#"},
+        {"TON=8", "The value of TON must be <= 7\n#CFG_000_0003" + key + "TON,7#"},
+        {"AccessCodeLength=35", "The value of AccessCodeLength must be <= 34\n#CFG_000_0003" + key + "AccessCodeLength,34#"},
+    };
+    for (const Case& c : cases) expectModifyError(path, c.assignment, 4, kInvalid, c.description);
+    r = stack->wbemcli({"mi", path, "NodeId=lots"});
+    EXPECT_EQ(16, r.status) << r;
+    EXPECT_TRUE(contains(r.err, "(4) CIM_ERR_INVALID_PARAMETER: property NodeId: 'lots' is not a valid uint16")) << r;
+
+    const std::string mode = settingPath("QEL_ZEPModeSetting");
+    expectModifyError(mode, "dummy=5", 1, "CIM_ERR_FAILED", "#101#");
+    r = stack->wbemcli({"mi", mode, "Mode=false"});
+    EXPECT_EQ(0, r.status) << r;
+    EXPECT_TRUE(contains(stack->wbemcli({"gi", mode}).out, "Mode=TRUE")) << "the mode is the gateway's, not the client's";
+}
+
+TEST_F(EndToEnd, ServesAlderAndBirchClassesWithTheirOwnLimits) {
+    useMode("alder", "Alder", 2);
+    EXPECT_EQ(0u, stack->count("QEL_ZEPCedarTerminal"));
+    Result r = stack->wbemcli({"mi", terminalPath("Alder", "5000"), "MODN=\"" + std::string(34, 'm') + "\""});
+    EXPECT_EQ(0, r.status) << r;
+    expectModifyError(terminalPath("Alder", "5001"), "MODN=\"" + std::string(35, 'm') + "\"", 4, kInvalid,
+                      "The length of MODNbe must be <= 34\n#CFG_000_0004,MOF_Props_QEL_ZEPAlderTerminal_MODN,34#");
+    const std::string alder = settingPath("QEL_ZEPAlderSetting");
+    const std::string akey = ",MOF_Props_QEL_ZEPAlderSetting_";
+    expectModifyError(alder, "VoipTrunkAccessCode=\"" + std::string(17, '7') + "\"", 4, kInvalid,
+                      "The length of VoipTrunkAccessCodebe must be <= 16\n#CFG_000_0004" + akey + "VoipTrunkAccessCode,16#");
+    expectModifyError(alder, "TestLocalModeTimeout=11", 4, kInvalid,
+                      "The value of TestLocalModeTimeout must be <= 10\n#CFG_000_0003" + akey + "TestLocalModeTimeout,10#");
+    expectModifyError(alder, "TestLocalModeTimeout=1", 4, kInvalid,
+                      "The value of TestLocalModeTimeout must be >= 2\n#CFG_000_0002" + akey + "TestLocalModeTimeout,2#");
+    r = stack->wbemcli({"mi", alder, "TestLocalModeTimeout=3"});
+    EXPECT_EQ(0, r.status) << r;
+    EXPECT_TRUE(testsupport::waitUntil(
+        [&] { return contains(stack->wbemcli({"gi", alder}).out, "TestLocalModeTimeout=3"); }));
+
+    useMode("birch", "Birch", 2);
+    EXPECT_EQ(0u, stack->count("QEL_ZEPAlderTerminal"));
+    expectModifyError(terminalPath("Birch", "6000"), "MODN=\"" + std::string(35, 'm') + "\"", 4, kInvalid,
+                      "The length of MODNbe must be <= 34\n#CFG_000_0004,MOF_Props_QEL_ZEPBirchTerminal_MODN,34#");
+    const std::string birch = settingPath("QEL_ZEPBirchSetting");
+    const std::string bkey = ",MOF_Props_QEL_ZEPBirchSetting_";
+    expectModifyError(birch, "VoipTrunkAccessCode=\"" + std::string(17, '7') + "\"", 4, kInvalid,
+                      "The length of VoipTrunkAccessCodebe must be <= 16\n#CFG_000_0004" + bkey + "VoipTrunkAccessCode,16#");
+    expectModifyError(birch, "TestLocalModeTimeOut=11", 4, kInvalid,
+                      "The value of TestLocalModeTimeOut must be <= 10\n#CFG_000_0003" + bkey + "TestLocalModeTimeOut,10#");
+    expectModifyError(birch, "TestLocalModeTimeOut=1", 4, kInvalid,
+                      "The value of TestLocalModeTimeOut must be >= 2\n#CFG_000_0002" + bkey + "TestLocalModeTimeOut,2#");
+    expectModifyError(birch, "PrimaryTpsAddress=\"" + std::string(17, '1') + "\"", 4, kInvalid,
+                      "The length of PrimaryTpsAddressbe must be <= 16\n#CFG_000_0004" + bkey + "PrimaryTpsAddress,16#");
+    r = stack->wbemcli({"mi", birch, "PrimaryTpsPort=65535"});
+    EXPECT_EQ(0, r.status) << r;
+    EXPECT_TRUE(testsupport::waitUntil(
+        [&] { return contains(stack->wbemcli({"gi", birch}).out, "PrimaryTpsPort=65535"); }));
+    const Result mode = stack->wbemcli({"gi", settingPath("QEL_ZEPModeSetting")});
+    EXPECT_TRUE(contains(mode.out, "Mode=TRUE,MoType=2,")) << mode;
+}
+
+TEST_F(EndToEnd, RefusesCreationAndDeletionInTheProvidersWords) {
+    useMode("cedar", "Cedar", 4);
+    const std::string created = "The system cannot create the instance specified.\n#CFG_000_0005#";
+    const std::string deleted = "The system cannot delete the instance specified.\n#CFG_000_0006#";
+    const std::string newTerminal = terminalPath("Cedar", "4001");
+    Result r = stack->wbemcli({"ci", newTerminal,
+                               "SystemCreationClassName=\"QEL_System\",SystemName=\"QEL\",CreationClassName="
+                               "\"QEL_ZEPCedarTerminal\",DeviceID=\"4001\",MOTN=\"new\""});
+    EXPECT_EQ(16, r.status) << r;
+    EXPECT_TRUE(contains(r.err, cimError(7, "CIM_ERR_NOT_SUPPORTED", created))) << r;
+    r = stack->wbemcli({"ci", settingPath("QEL_ZEPCedarSetting"), "InstanceID=\"QEL_ZEPCedarSetting\""});
+    EXPECT_EQ(16, r.status) << r;
+    EXPECT_TRUE(contains(r.err, cimError(7, "CIM_ERR_NOT_SUPPORTED", created))) << r;
+
+    for (const std::string& path : {std::string(kCedar4000), settingPath("QEL_ZEPCedarSetting"),
+                                    settingPath("QEL_ZEPModeSetting")}) {
+        r = stack->wbemcli({"di", path});
+        EXPECT_EQ(16, r.status) << path << "\n" << r;
+        EXPECT_TRUE(contains(r.err, cimError(7, "CIM_ERR_NOT_SUPPORTED", deleted))) << r;
+    }
+    EXPECT_EQ(4u, stack->count("QEL_ZEPCedarTerminal"));
+    r = stack->wbemcli({"di", newTerminal});
+    EXPECT_EQ(16, r.status);
+    EXPECT_TRUE(contains(r.err, cimError(6, "CIM_ERR_NOT_FOUND", ""))) << r;
+}
+
+TEST_F(EndToEnd, CallsBothTerminalMethods) {
+    useMode("cedar", "Cedar", 4);
+    Result first = stack->wbemcli({"cm", kCedar4000, "RedirectSet"});
+    EXPECT_EQ(0, first.status) << first;
+    const std::string prefix = stack->url().substr(7) + ":" + std::string(kCedar4000).substr(4) + " RedirectSet: ";
+    ASSERT_EQ(0u, first.out.find(prefix)) << first;
+    const unsigned long n = std::stoul(first.out.substr(prefix.size()));
+    const Result second = stack->wbemcli({"cm", terminalPath("Cedar", "1000"), "RedirectSet"});
+    EXPECT_TRUE(contains(second.out, " RedirectSet: " + std::to_string(n + 1) + "\n")) << second;
+
+    const std::string found4000 = "inst (reference): " + stack->url().substr(7) +
+                                  "QEL_ZEPCedarTerminal.SystemCreationClassName=\"QEL_System\",SystemName=\"QEL\","
+                                  "CreationClassName=\"QEL_ZEPCedarTerminal\",DeviceID=\"4000\"";
+    Result r = stack->wbemcli({"cm", terminalPath("Cedar", "1000"), "FindByInstanceName.InstanceName=\"4000\""});
+    EXPECT_EQ(0, r.status) << r;
+    EXPECT_TRUE(contains(r.out, " FindByInstanceName: TRUE, " + found4000 + "\n")) << r;
+    // A miss: FALSE and no output parameter at all.
+    r = stack->wbemcli({"cm", terminalPath("Cedar", "1000"), "FindByInstanceName.InstanceName=\"4321\""});
+    EXPECT_EQ(0, r.status) << r;
+    EXPECT_TRUE(contains(r.out, " FindByInstanceName: FALSE\n")) << r;
+    // The reference argument is looked up and otherwise ignored. (wbemcli takes
+    // every name=value after a reference as one of its keys, so it comes last.)
+    r = stack->wbemcli({"cm", terminalPath("Cedar", "1000"),
+                        "FindByInstanceName.InstanceName=\"4000\",inst=QEL_ZEPCedarTerminal.SystemCreationClassName="
+                        "\"QEL_System\",SystemName=\"QEL\",CreationClassName=\"QEL_ZEPCedarTerminal\",DeviceID=\"1001\""});
+    EXPECT_EQ(0, r.status) << r;
+    EXPECT_TRUE(contains(r.out, " FindByInstanceName: TRUE, " + found4000 + "\n")) << r;
+
+    for (const char* method : {"Bogus", "redirectset"}) {
+        r = stack->wbemcli({"cm", kCedar4000, method});
+        EXPECT_EQ(16, r.status) << method;
+        EXPECT_TRUE(contains(r.err, "Cim: (17) CIM_ERR_METHOD_NOT_FOUND: ")) << r;
+    }
+    r = stack->wbemcli({"cm", settingPath("QEL_ZEPCedarSetting"), "RedirectSet"});
+    EXPECT_EQ(16, r.status);
+    EXPECT_TRUE(contains(r.err, "(17) CIM_ERR_METHOD_NOT_FOUND: ")) << r;
+    r = stack->wbemcli({"cm", terminalPath("Cedar", "4999"), "RedirectSet"});
+    EXPECT_EQ(16, r.status);
+    EXPECT_TRUE(contains(r.err, cimError(6, "CIM_ERR_NOT_FOUND", ""))) << r;
+}
+
+TEST_F(EndToEnd, RefusesAssociationsAndUnknownClasses) {
+    for (const char* op : {"ain", "ai", "rin", "ri"}) {
+        const Result r = stack->wbemcli({op, kCedar4000});
+        EXPECT_EQ(16, r.status) << op << "\n" << r;
+        EXPECT_TRUE(contains(r.err, cimError(5, "CIM_ERR_INVALID_CLASS", ""))) << op << "\n" << r;
+    }
+    for (const char* op : {"ein", "ei"}) {
+        const Result r = stack->wbemcli({op, "URL:QEL_ZEPNoSuchClass"});
+        EXPECT_EQ(16, r.status) << op;
+        EXPECT_TRUE(contains(r.err, cimError(5, "CIM_ERR_INVALID_CLASS", "no class QEL_ZEPNoSuchClass"))) << r;
+    }
+    Result r = stack->wbemcli({"gi", "URL:QEL_ZEPNoSuchClass.Name=\"x\""});
+    EXPECT_TRUE(contains(r.err, "(5) CIM_ERR_INVALID_CLASS")) << r;
+    // The provider's own routing is case-sensitive; the host's class lookup is not.
+    r = stack->wbemcli({"ein", "URL:qel_zepcedarterminal"});
+    EXPECT_TRUE(contains(r.err, cimError(5, "CIM_ERR_INVALID_CLASS", ""))) << r;
+    r = stack->wbemcli({"gc", "URL:QEL_ZEPNoSuchClass"});
+    EXPECT_EQ(16, r.status);
+    EXPECT_TRUE(contains(r.err, "(6) CIM_ERR_NOT_FOUND: no class QEL_ZEPNoSuchClass")) << r;
+}
+
+// Raw HTTP: bad bodies get CIM errors on a connection that stays usable.
+TEST_F(EndToEnd, AnswersMalformedRequestsAndKeepsTheConnection) {
+    const int port = std::stoi(stack->url().substr(stack->url().rfind(':') + 1));
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(0, connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
+    auto exchange = [&](const std::string& body) {
+        const std::string request = "POST /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/xml\r\n"
+                                    "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        EXPECT_EQ(static_cast<ssize_t>(request.size()), send(fd, request.data(), request.size(), MSG_NOSIGNAL));
+        std::string answer;
+        char buf[4096];
+        while (!contains(answer, "</CIM>")) {
+            const ssize_t n = recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            answer.append(buf, static_cast<size_t>(n));
+        }
+        return answer;
+    };
+    std::string a = exchange("<CIM><MESSAGE ID=\"1\"><SIMPLEREQ><IMETHODCALL NAME=\"GetClass\">");
+    EXPECT_EQ(0u, a.find("HTTP/1.1 200 OK\r\n")) << a;
+    EXPECT_TRUE(contains(a, "<ERROR CODE=\"4\"")) << a;
+    a = exchange("<?xml version=\"1.0\"?><CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"2\" "
+                 "PROTOCOLVERSION=\"1.0\"><SIMPLEREQ><METHODCALL NAME=\"RedirectSet\"><LOCALINSTANCEPATH>"
+                 "</LOCALINSTANCEPATH></METHODCALL></SIMPLEREQ></MESSAGE></CIM>");
+    EXPECT_TRUE(contains(a, "<METHODRESPONSE NAME=\"RedirectSet\"><ERROR CODE=\"4\"")) << a;
+    a = exchange("<?xml version=\"1.0\"?><CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"3\" "
+                 "PROTOCOLVERSION=\"1.0\"><SIMPLEREQ><IMETHODCALL NAME=\"EnumerateClassNames\"><LOCALNAMESPACEPATH>"
+                 "<NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"cimv2\"/></LOCALNAMESPACEPATH></IMETHODCALL>"
+                 "</SIMPLEREQ></MESSAGE></CIM>");
+    EXPECT_TRUE(contains(a, "<CLASSNAME NAME=\"QEL_ZEPCedarTerminal\"/>")) << a;
+    close(fd);
+}
+
+// Its own gateway and host: the provider instance is destroyed when idle and
+// a new one serves the same caches; SIGTERM then stops the host cleanly.
+TEST(EndToEndLifetime, AProviderRecreatedAfterItsTimeToLiveFindsTheCachesFull) {
+    Stack stack({"--mode", "cedar", "--terminals", "25"}, {"--provider-ttl", "0.3"});
+    ASSERT_TRUE(testsupport::waitUntil([&] { return stack.count("QEL_ZEPCedarTerminal") == 25; }, std::chrono::seconds(60)))
+        << stack.log();
+    auto destroyed = [&] {
+        const std::string log = stack.log();
+        size_t n = 0;
+        for (size_t at = log.find("instance destroyed"); at != std::string::npos; at = log.find("instance destroyed", at + 1))
+            ++n;
+        return n;
+    };
+    for (size_t round = 2; round <= 3; ++round) {
+        ASSERT_TRUE(testsupport::waitUntil([&] { return destroyed() >= round - 1; }, std::chrono::seconds(60)))
+            << stack.log();
+        // This request creates and initialises instance `round`, which finds the caches as they were.
+        EXPECT_EQ(25u, stack.count("QEL_ZEPCedarTerminal")) << "round " << round;
+        EXPECT_TRUE(contains(stack.log(), "(instance " + std::to_string(round) + ")")) << stack.log();
+    }
+    EXPECT_TRUE(contains(stack.wbemcli({"gi", settingPath("QEL_ZEPCedarSetting")}).out, "NodeId="));
+
+    EXPECT_EQ(0, stack.stopHost());
+    const std::string log = stack.log();
+    EXPECT_TRUE(contains(log, "SIGTERM: stopping")) << log;
+    EXPECT_TRUE(contains(log, "INFO stopped\n")) << log;
+}
+
+}  // namespace
