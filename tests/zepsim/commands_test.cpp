@@ -77,6 +77,7 @@ TEST(Commands, MalformedLinesSayWhatIsWrong) {
     EXPECT_EQ("the DNs would run past 4294967295", error("generate cedar 2 4294967295"));
     EXPECT_EQ("N must be at least 1", error("flood 0"));
     EXPECT_EQ("pause at most 600000 ms", error("pause 600001"));
+    EXPECT_EQ("CLASS is a 16-bit framework message class", error("rawflood 10 65536"));
     EXPECT_EQ("'0400000' is not an even number of hex digits", error("event 0400000"));
     EXPECT_EQ("'zz000000' is not an even number of hex digits", error("event zz000000"));
     EXPECT_EQ("an event record is 4 to 336 bytes, not 337", error("event " + std::string(674, '0')));
@@ -104,6 +105,10 @@ TEST(Commands, OtherCommandsTakeTheirArguments) {
     EXPECT_TRUE(f.typeGiven);
     EXPECT_FALSE(ok("flood 500").typeGiven);
     EXPECT_EQ(250u, ok("pause 250").ms);
+    const Command raw = ok("rawflood 20000 65535");
+    EXPECT_EQ(CommandKind::RawFlood, raw.kind);
+    EXPECT_EQ(20000u, raw.count);
+    EXPECT_EQ(65535, raw.msgClass);
     EXPECT_EQ(CommandKind::Crash, ok("crash").kind);
     EXPECT_EQ(CommandKind::Stop, ok(" stop ").kind);
 }

@@ -186,6 +186,16 @@ struct Parser {
             }
             return true;
         }
+        if (verb == "rawflood") {
+            c.kind = CommandKind::RawFlood;
+            if (!arity(3, 3, "rawflood N CLASS")) return false;
+            uint32_t msgClass = 0;
+            if (!number(1, "N", &c.count) || !number(2, "CLASS", &msgClass)) return false;
+            if (c.count == 0) return fail("N must be at least 1");
+            if (msgClass > 0xFFFF) return fail("CLASS is a 16-bit framework message class");
+            c.msgClass = static_cast<uint16_t>(msgClass);
+            return true;
+        }
         if (verb == "pause") {
             c.kind = CommandKind::Pause;
             if (!arity(2, 2, "pause MS")) return false;
@@ -297,7 +307,12 @@ quotes, with \" and \\ inside):
   event HEX                       send a raw event record (type word first,
                                   4 to 336 bytes, zero-padded to 336)
   flood N [TYPE]                  send N terminal record updates, cycling
-                                  over the terminals (SetStatus "flood <i>")
+                                  over the terminals in DN order; SetStatus
+                                  becomes "flood <i>", i counting every
+                                  update of every flood since the start
+  rawflood N CLASS                send N messages of framework class CLASS
+                                  with an event message's size, to measure
+                                  the framework's own rate beside a flood
   pause MS                        wait MS milliseconds before the next line
   status                          mode, terminals per type, requests seen
   show TYPE DN                    one terminal's fields

@@ -257,9 +257,10 @@ std::string Simulator::execute(const Command& c) {
             const auto start = std::chrono::steady_clock::now();
             auto it = table.begin();
             uint32_t lost = 0;
-            char status[24];
+            char status[32];
             for (uint32_t i = 0; i < c.count; ++i) {
-                std::snprintf(status, sizeof status, "flood %u", i + 1);
+                std::snprintf(status, sizeof status, "flood %llu",
+                              static_cast<unsigned long long>(++floodSequence_));
                 TerminalFields f;
                 f.setStatus = status;
                 const sZepIPSetTableGet& r = state_.upsertTerminal(*type, it->first, f);
@@ -270,6 +271,23 @@ std::string Simulator::execute(const Command& c) {
                                 std::chrono::steady_clock::now() - start).count();
             return "ok flood " + std::to_string(c.count) + " " + nameOf(*type) + " in " + std::to_string(us) +
                    " us" + (lost ? " lost " + std::to_string(lost) : std::string());
+        }
+        case CommandKind::RawFlood: {
+            const HUL_PROCESS_HANDLE peer = peerHandle();
+            if (!peer) return "error: no peer '" + options_.peer + "' to send to";
+            unsigned char buffer[HUL_MFW_HEADER_SIZE + kEventHead + sZepToOamEvents::kSize] = {};
+            const auto start = std::chrono::steady_clock::now();
+            uint32_t lost = 0;
+            for (uint32_t i = 0; i < c.count; ++i) {
+                HUL_RESULT rc = HUL_ERR_TIMEOUT;
+                for (int attempt = 0; attempt < kSendAttempts && rc == HUL_ERR_TIMEOUT; ++attempt)
+                    rc = HulMfwSendMessage(peer, c.msgClass, 0, buffer, kEventHead + sZepToOamEvents::kSize);
+                if (rc != 0) ++lost;
+            }
+            const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                                std::chrono::steady_clock::now() - start).count();
+            return "ok rawflood " + std::to_string(c.count) + " class " + std::to_string(c.msgClass) + " in " +
+                   std::to_string(us) + " us" + (lost ? " lost " + std::to_string(lost) : std::string());
         }
         case CommandKind::Pause: break;  // answered above
         case CommandKind::Status: return statusLine();
@@ -284,7 +302,7 @@ std::string Simulator::execute(const Command& c) {
         case CommandKind::Stop: return "ok stop";
         case CommandKind::Crash: return "ok crash";
         case CommandKind::Help:
-            return "ok commands: add change delete generate mode event flood pause status show stop crash help "
+            return "ok commands: add change delete generate mode event flood rawflood pause status show stop crash help "
                    "(zepsim --help explains them)";
     }
     return "error: unknown command";

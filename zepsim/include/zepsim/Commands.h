@@ -21,6 +21,7 @@ enum class CommandKind {
     Mode,       // mode cedar|alder|birch|off
     Event,      // event HEX                         a raw event record
     Flood,      // flood N [TYPE]                    N terminal record updates
+    RawFlood,   // rawflood N CLASS                  N event-sized messages of a framework class
     Pause,      // pause MS
     Status,     // status
     Show,       // show TYPE DN
@@ -35,7 +36,8 @@ struct Command {
     bool typeGiven = false;  // flood: a TYPE was named
     bool modeOn = true;      // mode: false for "off"
     uint32_t dn = 0;
-    uint32_t count = 0;      // generate, flood
+    uint32_t count = 0;      // generate, flood, rawflood
+    uint16_t msgClass = 0;   // rawflood
     uint32_t firstDn = 0;    // generate
     uint32_t ms = 0;         // pause
     std::vector<unsigned char> bytes;  // event: the record from its type word on

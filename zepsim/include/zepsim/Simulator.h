@@ -71,6 +71,7 @@ private:
     SimulatorOptions options_;
     std::mutex mutex_;  // state_, and every send of an event
     GatewayState state_;
+    uint64_t floodSequence_ = 0;  // updates sent by every flood so far
     HUL_PROCESS_HANDLE own_ = 0;
     bool joined_ = false;
 
