@@ -108,6 +108,10 @@ private:
         while (pos_ < s_.size() && s_[pos_] != '"') {
             char c = s_[pos_++];
             if (c == '\n') throw MofError{startLine, "line break inside a string"};
+            // Strings end up in CIM-XML answers (GetClass), which cannot carry
+            // a NUL or most other control characters.
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
+                throw MofError{line_, "control character inside a string"};
             if (c == '\\') {
                 if (pos_ >= s_.size()) break;
                 const char e = s_[pos_++];

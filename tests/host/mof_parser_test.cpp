@@ -139,4 +139,15 @@ TEST(MofParser, ErrorsNameTheLineWhereTheTextGoesWrong) {
     }
 }
 
+TEST(MofParser, RefusesControlCharactersInsideStringsButNotTabs) {
+    for (const char control : {'\0', '\x01', '\r'}) {
+        const std::string text = std::string("class A {\n  string S = \"a") + control + "b\";\n};\n";
+        const MofResult r = parseMof(text);
+        EXPECT_FALSE(r.ok) << int(control);
+        EXPECT_EQ(2, r.errorLine);
+        EXPECT_NE(std::string::npos, r.errorText.find("control character")) << r.errorText;
+    }
+    EXPECT_TRUE(parseMof("class A {\n  string S = \"a\tb\";\n};\n").ok);
+}
+
 }  // namespace
