@@ -49,6 +49,12 @@ std::string keyValueType(const CIMValue& v) {
     return "string";
 }
 
+bool keysAreReferences(const ClassDef& cls) {
+    for (const PropertyDef& p : cls.properties)
+        if (p.isKey() && p.type.isReference()) return true;
+    return false;
+}
+
 std::string namespaceOf(const CIMObjectPath& path, const std::string& fallback) {
     const String ns = path.getNameSpace();
     return ns.empty() ? fallback : std::string(ns.c_str());
@@ -68,9 +74,30 @@ std::string escapeAttribute(const std::string& s) {
     return out;
 }
 
+static const char* typeName(CIMDataType::Type t) {
+    switch (t) {
+    case CIMDataType::UINT8: return "uint8";
+    case CIMDataType::SINT8: return "sint8";
+    case CIMDataType::UINT16: return "uint16";
+    case CIMDataType::SINT16: return "sint16";
+    case CIMDataType::UINT32: return "uint32";
+    case CIMDataType::SINT32: return "sint32";
+    case CIMDataType::UINT64: return "uint64";
+    case CIMDataType::SINT64: return "sint64";
+    case CIMDataType::STRING: return "string";
+    case CIMDataType::BOOLEAN: return "boolean";
+    case CIMDataType::REAL32: return "real32";
+    case CIMDataType::REAL64: return "real64";
+    case CIMDataType::DATETIME: return "datetime";
+    case CIMDataType::CHAR16: return "char16";
+    case CIMDataType::REFERENCE: return "reference";
+    default: return "string";
+    }
+}
+
 std::string typeNameOf(const CIMValue& v) {
     if (!v) return "";
-    return v.getCIMDataType().toString().c_str();
+    return typeName(v.getType());
 }
 
 std::string scalarText(const CIMValue& v) {
@@ -82,6 +109,18 @@ std::string scalarText(const CIMValue& v) {
     }
     const String s = v.toString();
     return std::string(s.c_str(), s.length());
+}
+
+// The text of a scalar that is not a reference, escaped, appended in place:
+// this runs once per property of every instance written.
+static void appendScalar(std::string& out, const CIMValue& v) {
+    switch (v.getType()) {
+    case CIMDataType::BOOLEAN: out += v.toBool() ? "TRUE" : "FALSE"; return;
+    case CIMDataType::REAL32:
+    case CIMDataType::REAL64: appendText(out, scalarText(v)); return;
+    default: break;
+    }
+    appendText(out, v.toString());
 }
 
 void CimXmlWriter::begin(const std::string& messageId, bool intrinsic, const std::string& method) {
@@ -133,7 +172,7 @@ void CimXmlWriter::instanceName(const CIMObjectPath& path) {
             out_ += "<KEYVALUE VALUETYPE=\"";
             out_ += keyValueType(v);
             out_ += "\">";
-            appendText(out_, scalarText(v));
+            appendScalar(out_, v);
             out_ += "</KEYVALUE>";
         }
         out_ += "</KEYBINDING>";
@@ -223,19 +262,19 @@ void CimXmlWriter::instance(const CIMInstance& inst, const ClassDef* cls) {
         std::string refClass;
         const CIMDataType dt = p.getDataType();
         if (dt) {
-            type = dt.toString().c_str();
+            type = typeName(dt.getType());
             isArray = dt.isArrayType();
-            refClass = dt.getRefClassName().c_str();
+            if (dt.getType() == CIMDataType::REFERENCE) refClass = dt.getRefClassName().c_str();
         } else if (v) {
-            type = typeNameOf(v);
+            type = typeName(v.getType());
             isArray = v.isArray();
         }
-        if (decl && (type.empty() || refClass.empty())) {
+        if (decl && (type.empty() || (type == "reference" && refClass.empty()))) {
             if (type.empty()) {
                 type = decl->type.name;
                 isArray = decl->type.isArray;
             }
-            if (refClass.empty()) refClass = decl->type.refClass;
+            refClass = decl->type.refClass;
         }
         if (type.empty()) type = "string";
         property(name.c_str(), type, isArray, refClass, v, "");
@@ -250,7 +289,27 @@ void CimXmlWriter::instance(const CIMInstance& inst, const ClassDef* cls) {
 
 void CimXmlWriter::namedInstance(const CIMInstance& inst, const ClassDef* cls, const std::string& ns) {
     out_ += "<VALUE.NAMEDINSTANCE>";
-    instanceName(pathOf(inst, cls, ns));
+    if (cls && !keysAreReferences(*cls)) {
+        // The common case, written without building a path first.
+        out_ += "<INSTANCENAME CLASSNAME=\"";
+        appendAttr(out_, inst.getClassName());
+        out_ += "\">";
+        for (const PropertyDef& key : cls->properties) {
+            if (!key.isKey()) continue;
+            const CIMValue v = inst.getPropertyValue(String(key.name.c_str()));
+            if (!v) continue;
+            out_ += "<KEYBINDING NAME=\"";
+            appendAttr(out_, key.name);
+            out_ += "\"><KEYVALUE VALUETYPE=\"";
+            out_ += keyValueType(v);
+            out_ += "\">";
+            appendScalar(out_, v);
+            out_ += "</KEYVALUE></KEYBINDING>";
+        }
+        out_ += "</INSTANCENAME>";
+    } else {
+        instanceName(pathOf(inst, cls, ns));
+    }
     instance(inst, cls);
     out_ += "</VALUE.NAMEDINSTANCE>";
 }
@@ -289,7 +348,7 @@ void CimXmlWriter::value(const CIMValue& v, const std::string& ns) {
     }
     if (!v.isArray()) {
         out_ += "<VALUE>";
-        appendText(out_, scalarText(v));
+        appendScalar(out_, v);
         out_ += "</VALUE>";
         return;
     }
