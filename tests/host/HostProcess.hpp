@@ -3,9 +3,12 @@
 // real wbemcli client.
 #pragma once
 
+#include <netinet/in.h>
 #include <signal.h>
 #include <stdio.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <memory>
@@ -60,6 +63,51 @@ inline Result runShell(const std::string& command, const std::string& scratch) {
     r.err = readFile(errFile);
     return r;
 }
+
+// One HTTP/1.1 connection to a local port, for requests no client would send.
+class RawConnection {
+public:
+    explicit RawConnection(int port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+            throw std::runtime_error("cannot connect");
+    }
+    ~RawConnection() { close(fd_); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    // POSTs body and returns the whole answer, headers included ("" if the
+    // connection ends first).
+    std::string post(const std::string& body) {
+        const std::string request = "POST /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/xml\r\n"
+                                    "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        size_t sent = 0;
+        while (sent < request.size()) {
+            const ssize_t n = send(fd_, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) break;
+            sent += static_cast<size_t>(n);
+        }
+        std::string answer;
+        char buf[4096];
+        size_t length = std::string::npos, headEnd = std::string::npos;
+        while (headEnd == std::string::npos || answer.size() < headEnd + 4 + length) {
+            const ssize_t n = recv(fd_, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            answer.append(buf, static_cast<size_t>(n));
+            if (headEnd == std::string::npos && (headEnd = answer.find("\r\n\r\n")) != std::string::npos) {
+                const size_t at = answer.find("Content-Length: ");
+                length = at < headEnd ? std::stoul(answer.substr(at + 16)) : 0;
+            }
+        }
+        return answer;
+    }
+
+private:
+    int fd_;
+};
 
 // One sandbox with a gateway and a host. The host's framework name is
 // "cimhost", so one Stack runs at a time in a sandbox.
@@ -122,6 +170,7 @@ public:
     simtest::SimProcess& sim() { return *sim_; }
     std::string log() const { return readFile(logFile()); }
     const std::string& url() const { return url_; }
+    int port() const { return std::stoi(url_.substr(url_.rfind(':') + 1)); }
     const std::string& scratch() const { return dir_.path(); }
 
 private:

@@ -4,9 +4,6 @@
 // its time-to-live.
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include "HostProcess.hpp"
 
 using namespace hosttest;
@@ -316,27 +313,8 @@ TEST_F(EndToEnd, RefusesAssociationsAndUnknownClasses) {
 
 // Raw HTTP: bad bodies get CIM errors on a connection that stays usable.
 TEST_F(EndToEnd, AnswersMalformedRequestsAndKeepsTheConnection) {
-    const int port = std::stoi(stack->url().substr(stack->url().rfind(':') + 1));
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(0, connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
-    auto exchange = [&](const std::string& body) {
-        const std::string request = "POST /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/xml\r\n"
-                                    "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-        EXPECT_EQ(static_cast<ssize_t>(request.size()), send(fd, request.data(), request.size(), MSG_NOSIGNAL));
-        std::string answer;
-        char buf[4096];
-        while (!contains(answer, "</CIM>")) {
-            const ssize_t n = recv(fd, buf, sizeof buf, 0);
-            if (n <= 0) break;
-            answer.append(buf, static_cast<size_t>(n));
-        }
-        return answer;
-    };
+    RawConnection http(stack->port());
+    auto exchange = [&](const std::string& body) { return http.post(body); };
     std::string a = exchange("<CIM><MESSAGE ID=\"1\"><SIMPLEREQ><IMETHODCALL NAME=\"GetClass\">");
     EXPECT_EQ(0u, a.find("HTTP/1.1 200 OK\r\n")) << a;
     EXPECT_TRUE(contains(a, "<ERROR CODE=\"4\"")) << a;
@@ -349,13 +327,12 @@ TEST_F(EndToEnd, AnswersMalformedRequestsAndKeepsTheConnection) {
                  "<NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"cimv2\"/></LOCALNAMESPACEPATH></IMETHODCALL>"
                  "</SIMPLEREQ></MESSAGE></CIM>");
     EXPECT_TRUE(contains(a, "<CLASSNAME NAME=\"QEL_ZEPCedarTerminal\"/>")) << a;
-    close(fd);
 }
 
 // Its own gateway and host: the provider instance is destroyed when idle and
 // a new one serves the same caches; SIGTERM then stops the host cleanly.
 TEST(EndToEndLifetime, AProviderRecreatedAfterItsTimeToLiveFindsTheCachesFull) {
-    Stack stack({"--mode", "cedar", "--terminals", "25"}, {"--provider-ttl", "0.3"});
+    Stack stack({"--mode", "cedar", "--terminals", "25"}, {"--provider-ttl", "0.3", "--max-request", "65536"});
     ASSERT_TRUE(testsupport::waitUntil([&] { return stack.count("QEL_ZEPCedarTerminal") == 25; }, std::chrono::seconds(60)))
         << stack.log();
     auto destroyed = [&] {
@@ -373,6 +350,10 @@ TEST(EndToEndLifetime, AProviderRecreatedAfterItsTimeToLiveFindsTheCachesFull) {
         EXPECT_TRUE(contains(stack.log(), "(instance " + std::to_string(round) + ")")) << stack.log();
     }
     EXPECT_TRUE(contains(stack.wbemcli({"gi", settingPath("QEL_ZEPCedarSetting")}).out, "NodeId="));
+
+    // A body above the limit is refused before it is read; the host serves on.
+    EXPECT_EQ(0u, RawConnection(stack.port()).post(std::string(70000, 'x')).find("HTTP/1.1 413")) << "413 expected";
+    EXPECT_EQ(25u, stack.count("QEL_ZEPCedarTerminal"));
 
     EXPECT_EQ(0, stack.stopHost());
     const std::string log = stack.log();
