@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 #include "CimOperations.hpp"
 #include "HostLogger.hpp"
@@ -311,6 +312,26 @@ TEST(ProviderManager, InitialisesOnceAndRecreatesAnInstanceIdleBeyondItsTimeToLi
     h.providers.shutdown();
     EXPECT_EQ(2, h.seen.destroyed.load());
     EXPECT_TRUE(contains(h.method("Count", ""), "<ERROR CODE="));
+}
+
+// Request threads racing the idle check: every call is answered by an
+// initialised instance, and no instance is destroyed under a call.
+TEST(ProviderManager, ConcurrentCallsAndIdleRecreationNeverMeetAHalfMadeInstance) {
+    Host h(std::chrono::milliseconds(1));
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 150; ++i) {
+                if (!contains(h.method("Count", ""), "<VALUE>7</VALUE>")) ++failures;
+                if (i % 16 == 0) std::this_thread::yield();
+            }
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(0, failures.load());
+    h.providers.shutdown();
+    EXPECT_GE(h.seen.initialized.load(), 1);
+    EXPECT_EQ(h.seen.initialized.load(), h.seen.destroyed.load());
 }
 
 TEST(ProviderManager, AFailedInitialisationKeepsNothingAndIsTriedAgain) {
