@@ -42,12 +42,15 @@ inline void row(const std::string& figure, double value, const std::string& unit
     if (!path || !*path) return;
     std::FILE* out = std::fopen(path, "a");
     if (!out) return;
+    // A second run of a program under other conditions names them in its rows.
+    const char* variant = std::getenv("ZEP_BENCH_VARIANT");
+    const std::string name = variant && *variant ? figure + " (" + variant + ")" : figure;
     const double ratio = baseline > 0 ? value / baseline : 0.0;
     const double reached = target.ofBaseline ? ratio : value;
     const bool met = target.better == Better::Higher ? reached >= target.value : reached <= target.value;
     std::string targetText = target.better == Better::Higher ? ">= " : "<= ";
     targetText += target.ofBaseline ? number(100.0 * target.value) + "% of baseline" : number(target.value) + " " + unit;
-    std::fprintf(out, "%s\t%s %s\t%s\t%s\t%s\t%s\n", figure.c_str(), number(value).c_str(), unit.c_str(),
+    std::fprintf(out, "%s\t%s %s\t%s\t%s\t%s\t%s\n", name.c_str(), number(value).c_str(), unit.c_str(),
                  baseline > 0 ? (number(baseline) + " " + unit + " (" + baselineWhat + ")").c_str() : baselineWhat.c_str(),
                  baseline > 0 ? (number(100.0 * ratio) + "%").c_str() : "-", targetText.c_str(), met ? "yes" : "NO");
     std::fclose(out);
