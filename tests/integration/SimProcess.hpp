@@ -90,6 +90,13 @@ public:
         return nextLine(deadline);
     }
 
+    // The next line of output that no command has taken: the answers to a
+    // scenario's commands ("" when none came within the deadline).
+    std::string readLine(std::chrono::milliseconds deadline = 60s) {
+        std::lock_guard<std::mutex> serial(commandMutex_);
+        return nextLine(deadline);
+    }
+
     // The "status" answer as key=value pairs.
     std::map<std::string, std::string> status() {
         std::map<std::string, std::string> fields;

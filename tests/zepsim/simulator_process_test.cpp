@@ -90,4 +90,41 @@ TEST_F(SimulatorProcess, CommandErrorsCarryTheirLineNumber) {
     EXPECT_EQ("error line 7: no peer 'fakeoam' to send to", sim.command("flood 5 cedar"));
 }
 
+TEST(SimulatorScenario, RunsItsLinesBeforeStandardInput) {
+    testsupport::PlatformSandbox sandbox;
+    const std::string path = sandbox.dir().file("lab.zep");
+    FILE* f = fopen(path.c_str(), "w");
+    ASSERT_NE(nullptr, f);
+    fputs("generate alder 4 700\n# the mode follows\n\nmode alder\nadd alder 9 modn=\"Lab desk\"\n", f);
+    fclose(f);
+    simtest::SimProcess sim(ZEPSIM_PATH, {"--peer", kPeer, "--mode", "cedar", "--terminals", "2", "--scenario", path});
+    EXPECT_EQ("ok generated 4 alder dn=700..703", sim.readLine());
+    EXPECT_EQ("ok mode alder (not sent: no peer)", sim.readLine());
+    EXPECT_EQ("ok added alder dn=9 (not sent: no peer)", sim.readLine());
+    const auto status = sim.status();
+    EXPECT_EQ("alder", status.at("type"));
+    EXPECT_EQ("5", status.at("alder"));
+    EXPECT_EQ("2", status.at("cedar"));
+    EXPECT_EQ("ok terminal type=alder dn=9 mac=02:01:00:00:00:09 ip=10.2.0.9 fw=1.0.9 buid=\"Lab desk\" "
+              "motn=\"\" status=registered",
+              sim.command("show alder 9"));
+}
+
+TEST(SimulatorScenario, AScenarioWithErrorsRunsNothing) {
+    testsupport::PlatformSandbox sandbox;
+    const std::string path = sandbox.dir().file("bad.zep");
+    FILE* f = fopen(path.c_str(), "w");
+    ASSERT_NE(nullptr, f);
+    fputs("generate cedar 4\nadd cedar 5 mac=zz\n", f);
+    fclose(f);
+    try {
+        simtest::SimProcess sim(ZEPSIM_PATH, {"--scenario", path});
+        FAIL() << "started with a broken scenario";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string::npos,
+                  std::string(e.what()).find("error line 2: mac 'zz' is not six hex bytes like 00:1b:4f:0a:0b:0c"))
+            << e.what();
+    }
+}
+
 }  // namespace
