@@ -267,8 +267,11 @@ Usage: zepsim [options]
   --peer NAME         framework name of the object manager's process (cimhost)
   --name NAME         own framework name (zep)
   --mode TYPE|off     starting mode: cedar, alder, birch or off (cedar)
-  --terminals N       generate N terminals of the mode's type, DNs 1000...
-  --scenario FILE     run the commands in FILE first, then those on stdin
+  --terminals N       generate N terminals of the mode's type (Cedar when
+                      the mode is off), DNs 1000...
+  --scenario FILE     run the commands in FILE first, then those on stdin;
+                      the file is checked whole first: with any malformed
+                      line nothing runs, its errors are printed, exit code 2
   --announce-ms MS    interval between link-up announcements (100)
   --help              this text
 

@@ -64,10 +64,6 @@ void Simulator::leave() {
     }
 }
 
-uint64_t Simulator::requestsSeen(uint32_t code) const {
-    return code < 10 ? requests_[code].load() : 0;
-}
-
 void Simulator::onMessage(uint16_t, uint32_t length, void* message, uint32_t sender) {
     Simulator* sim = gSimulator.load();
     if (!sim || !message) return;

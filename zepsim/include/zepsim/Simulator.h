@@ -48,9 +48,6 @@ public:
     // Stops announcing and receiving, then leaves the framework. Idempotent.
     void leave();
 
-    // The status line's counters, for tests.
-    uint64_t requestsSeen(uint32_t code) const;
-
 private:
     static void onMessage(uint16_t msgClass, uint32_t length, void* message, uint32_t sender);
     void handleMessage(uint32_t length, const unsigned char* body, uint32_t sender);
