@@ -113,10 +113,11 @@ template<class T> T toSignedValue(const String& s, int base, const char* typeNam
 	const char* p = s.c_str();
 	char* end = nullptr;
 	errno = 0;
-	const long v = std::strtol(p, &end, base);
+	// long long, here and below: long has 32 bits on a 32-bit target, too few for the 64-bit types.
+	const long long v = std::strtoll(p, &end, base);
 	if (s.empty() || end == p || end != p + s.length() || errno == ERANGE
-		|| v < static_cast<long>(std::numeric_limits<T>::min())
-		|| v > static_cast<long>(std::numeric_limits<T>::max()))
+		|| v < static_cast<long long>(std::numeric_limits<T>::min())
+		|| v > static_cast<long long>(std::numeric_limits<T>::max()))
 	{
 		conversionFailed(s, typeName);
 	}
@@ -134,11 +135,11 @@ template<class T> T toUnsignedValue(const String& s, int base, const char* typeN
 	const bool negative = *q == '-';
 	char* end = nullptr;
 	errno = 0;
-	const unsigned long v = std::strtoul(p, &end, base);
-	// strtoul wraps a negative number around; only -0 is a value of an unsigned type.
+	const unsigned long long v = std::strtoull(p, &end, base);
+	// strtoull wraps a negative number around; only -0 is a value of an unsigned type.
 	if (s.empty() || end == p || end != p + s.length() || errno == ERANGE
 		|| (negative && v != 0)
-		|| v > static_cast<unsigned long>(std::numeric_limits<T>::max()))
+		|| v > static_cast<unsigned long long>(std::numeric_limits<T>::max()))
 	{
 		conversionFailed(s, typeName);
 	}

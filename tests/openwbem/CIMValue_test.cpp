@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <limits>
 
 namespace
 {
@@ -52,8 +52,11 @@ TEST(CIMValue, TakesItsCIMTypeFromTheCppTypeOfTheArgument)
 {
 	EXPECT_EQ(CIMValue(5).getType(), CIMDataType::SINT32);
 	EXPECT_EQ(CIMValue(5u).getType(), CIMDataType::UINT32);
-	EXPECT_EQ(CIMValue(size_t(5)).getType(), CIMDataType::UINT64);
-	EXPECT_EQ(CIMValue(5L).getType(), CIMDataType::SINT64);
+	// size_t matches the unsigned type of its width exactly: UInt64 on LP64, UInt32 on the target.
+	EXPECT_EQ(CIMValue(size_t(5)).getType(),
+		sizeof(size_t) == 8 ? CIMDataType::UINT64 : CIMDataType::UINT32);
+	EXPECT_EQ(CIMValue(Int64(5)).getType(), CIMDataType::SINT64);
+	EXPECT_EQ(CIMValue(UInt64(5)).getType(), CIMDataType::UINT64);
 	EXPECT_EQ(CIMValue('a').getType(), CIMDataType::SINT32);
 	EXPECT_EQ(CIMValue(UInt8(5)).getType(), CIMDataType::UINT8);
 	EXPECT_EQ(CIMValue(Int16(-5)).getType(), CIMDataType::SINT16);
@@ -151,7 +154,8 @@ TEST(CIMValue, TextFormIsTheDisplayTextOfEachType)
 	EXPECT_EQ(CIMValue(true).toString(), "true");
 	EXPECT_EQ(CIMValue(UInt8(200)).toString(), "200");
 	EXPECT_EQ(CIMValue(Int8(-5)).toString(), "-5");
-	EXPECT_EQ(CIMValue(Int64(LONG_MIN)).toString(), "-9223372036854775808");
+	EXPECT_EQ(CIMValue(std::numeric_limits<Int64>::min()).toString(), "-9223372036854775808");
+	EXPECT_EQ(CIMValue(std::numeric_limits<UInt64>::max()).toString(), "18446744073709551615");
 	EXPECT_EQ(CIMValue(1.5).toString(), "1.5");
 	EXPECT_EQ(CIMValue(3.14159265).toString(), "3.14159");
 	EXPECT_EQ(CIMValue(1e20).toString(), "1e+20");

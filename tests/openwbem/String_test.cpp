@@ -6,7 +6,8 @@
 #include "OwTestPrint.hpp"
 
 #include <gtest/gtest.h>
-
+#include <limits>
+#include <string>
 #include <vector>
 
 namespace
@@ -50,7 +51,10 @@ TEST(String, NumericConstructorsAndTheirTraps)
 {
 	EXPECT_EQ(String(Int32(-5)), "-5");
 	EXPECT_EQ(String(UInt16(7)), "7");              // promotes to Int32
-	EXPECT_EQ(String(size_t(18446744073709551615ul)), "18446744073709551615");
+	// size_t takes the unsigned overload of its own width, whatever that is.
+	EXPECT_EQ(String(std::numeric_limits<size_t>::max()),
+		std::to_string(std::numeric_limits<size_t>::max()).c_str());
+	EXPECT_EQ(String(std::numeric_limits<Int64>::min()), "-9223372036854775808");
 	EXPECT_EQ(String(true), "1");                   // bool promotes to Int32
 	EXPECT_EQ(String(Bool(true)), "true");
 	EXPECT_EQ(Bool(false).toString(), "false");
@@ -72,7 +76,8 @@ TEST(String, ConvertsTextToNumbersOnlyWhenAllOfItIsANumberInRange)
 	EXPECT_EQ(String("+7").toInt32(), 7);
 	EXPECT_EQ(String("-128").toInt8(), -128);
 	EXPECT_EQ(String("ff").toUInt8(16), 255);
-	EXPECT_EQ(String("18446744073709551615").toUInt64(), 18446744073709551615ul);
+	EXPECT_EQ(String("18446744073709551615").toUInt64(), std::numeric_limits<UInt64>::max());
+	EXPECT_EQ(String("-9223372036854775808").toInt64(), std::numeric_limits<Int64>::min());
 	EXPECT_EQ(String("-0").toUInt16(), 0);
 	EXPECT_DOUBLE_EQ(String("1.5").toReal64(), 1.5);
 	EXPECT_FLOAT_EQ(String("-2.25").toReal32(), -2.25f);
