@@ -73,10 +73,17 @@ private:
     ScratchDir dir_;
 };
 
-// The command line that runs program argv[0] with its arguments. A cross
-// build's tests run under an emulator, and the kernel cannot run a target
-// program by itself there: the build then names the emulator (with its
-// arguments) in ZEP_TEST_LAUNCHER, and every child starts through it.
+// A cross build's tests run under an emulator, and the kernel cannot run a
+// target program by itself there: the build then names the emulator (with its
+// arguments) in ZEP_TEST_LAUNCHER.
+#ifdef ZEP_TEST_LAUNCHER
+inline constexpr bool kUnderEmulator = true;
+#else
+inline constexpr bool kUnderEmulator = false;
+#endif
+
+// The command line that runs program argv[0] with its arguments: through the
+// emulator, if the tests run under one.
 inline std::vector<std::string> launchCommand(const std::vector<std::string>& argv) {
 #ifdef ZEP_TEST_LAUNCHER
     std::vector<std::string> cmd{ZEP_TEST_LAUNCHER};
