@@ -2,7 +2,9 @@
 // the gateway use, so that the expectations hold on either byte order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ZepRecords.h"
@@ -193,6 +195,46 @@ TEST(ZepRecords, SettingItemHasANumberAndATextForm) {
     const sZepSettingItemSet full = sZepSettingItemSet::text(19, std::string(256, 'z'));
     EXPECT_EQ(std::string(256, 'z'), full.getText());  // the area is full, no terminator
     EXPECT_EQ('z', full.raw[263]);
+}
+
+// The protocol's byte examples are written for the big-endian target; on a
+// little-endian host every 32-bit word is mirrored. Literal bytes, not
+// hostBytes: a writer with a fixed byte order fails on one of the two hosts.
+TEST(ZepRecords, WordsAreInHostByteOrderOnEitherHost) {
+    const bool bigEndian = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
+    const auto word = [&](Bytes targetOrder) {
+        if (!bigEndian) std::reverse(targetOrder.begin(), targetOrder.end());
+        return targetOrder;
+    };
+
+    // Mode 1, MoType 2 is 01 00 00 00 02 on the target.
+    const Bytes mode = cat({Bytes{1}, word({0, 0, 0, 2})});
+    sZepModeSetting m{};
+    m.setMode(1);
+    m.setMoType(ZEP_MOTYPE_BIRCH);
+    EXPECT_EQ(mode, bytesOf(m));
+    sZepToOamEvents modeEvent = sZepToOamEvents::ofType(ZEP_EVT_MODE_RECORD);
+    std::copy(mode.begin(), mode.end(), modeEvent.raw + 4);
+    EXPECT_EQ(ZEP_MOTYPE_BIRCH, modeEvent.getModeRecord().getMoType());
+
+    // Requests 9, 8 (Alder) and 7.
+    EXPECT_EQ(cat({word({0, 0, 0, 1}), Bytes{0, 0, 0, 0, 1}}),
+              bytesOf(sZepIPSetTableRequest(ZEP_MOTYPE_ALDER)));
+    EXPECT_EQ(word({0, 0, 0, 1}), bytesOf(sZepSettingsRequest(ZEP_MOTYPE_ALDER)));
+    EXPECT_EQ(word({0xFF, 0xFF, 0xFF, 0xFF}), slice(sZepIPSetRedirect(0x0A0B0C0D), 0, 4));
+    EXPECT_EQ(word({0x0A, 0x0B, 0x0C, 0x0D}), slice(sZepIPSetRedirect(0x0A0B0C0D), 4, 4));
+
+    // A terminal event whose MoType bytes (event offsets 38 to 41) are
+    // 00 00 00 01 on the target names Alder; the DN and address read back whole.
+    sZepToOamEvents e = sZepToOamEvents::ofType(ZEP_EVT_IPSET_RECORD);
+    for (const auto& [offset, bytes] : {std::pair{12, word({0x00, 0x01, 0xE2, 0x40})},
+                                        std::pair{34, word({0xC0, 0xA8, 0x01, 0x0A})},
+                                        std::pair{38, word({0, 0, 0, 1})}})
+        std::copy(bytes.begin(), bytes.end(), e.raw + offset);
+    const sZepIPSetTableGet t = e.getIPSetRecord();
+    EXPECT_EQ(ZEP_MOTYPE_ALDER, t.getMoType());
+    EXPECT_EQ(123456u, t.getDN());
+    EXPECT_EQ(0xC0A8010Au, t.getMOTPS());
 }
 
 TEST(ZepRecords, FromBytesPadsShortInputWithZeros) {
