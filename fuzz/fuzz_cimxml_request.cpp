@@ -13,7 +13,9 @@
 
 #include <pugixml.hpp>
 
+#include <OW_CIMDataType.hpp>
 #include <OW_CIMInstance.hpp>
+#include <OW_CIMProperty.hpp>
 #include <OW_CIMObjectPath.hpp>
 #include <OW_CIMValue.hpp>
 
@@ -54,8 +56,11 @@ CIMInstance instanceOf(const XmlInstance& x, const ClassDef* cls, const std::str
     CIMInstance inst(String(x.className.c_str()));
     for (const XmlProperty& p : x.properties) {
         const PropertyDef* decl = cls ? cls->property(p.name) : nullptr;
-        TypeRef type = decl ? decl->type : typeFromAttribute(p.isReference ? "reference" : p.type, p.isArray);
-        inst.setProperty(String(p.name.c_str()), convertValue(p.value, type, repository(), ns));
+        const TypeRef type = decl ? decl->type : typeFromAttribute(p.isReference ? "reference" : p.type, p.isArray);
+        const CIMValue v = convertValue(p.value, type, repository(), ns);
+        // As the host does: a property given twice is replaced, not converted.
+        inst.setProperty(v ? CIMProperty(String(p.name.c_str()), v)
+                           : CIMProperty(String(p.name.c_str()), CIMDataType(CIMDataType::STRING)));
     }
     return inst;
 }
