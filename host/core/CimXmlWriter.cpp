@@ -428,58 +428,39 @@ void CimXmlWriter::classDefinition(const ClassDef& cls, bool includeQualifiers) 
     };
     if (includeQualifiers)
         for (const Qualifier& q : cls.qualifiers) qualifier(q);
-    for (const PropertyDef& p : cls.properties) {
-        const bool isRef = p.type.isReference();
-        const char* element = isRef ? (p.type.isArray ? "PROPERTY.REFARRAY" : "PROPERTY.REFERENCE")
-                                    : (p.type.isArray ? "PROPERTY.ARRAY" : "PROPERTY");
+    // A property or a parameter: its element names its kind, its name and
+    // its type, or the class it refers to.
+    auto typedElement = [&](const std::string& kind, const auto& item) {
+        const bool isRef = item.type.isReference();
+        const std::string element =
+            kind + (isRef ? (item.type.isArray ? ".REFARRAY" : ".REFERENCE") : (item.type.isArray ? ".ARRAY" : ""));
         out_ += '<';
         out_ += element;
         out_ += " NAME=\"";
-        appendAttr(out_, p.name);
+        appendAttr(out_, item.name);
         out_ += '"';
         if (isRef) {
             out_ += " REFERENCECLASS=\"";
-            appendAttr(out_, p.type.refClass);
+            appendAttr(out_, item.type.refClass);
             out_ += '"';
         } else {
-            out_ += " TYPE=\"" + p.type.name + '"';
+            out_ += " TYPE=\"" + item.type.name + '"';
         }
         out_ += '>';
-        for (const Qualifier& q : p.qualifiers)
+        for (const Qualifier& q : item.qualifiers)
             if (wanted(q)) qualifier(q);
         out_ += "</";
         out_ += element;
         out_ += '>';
-    }
+    };
+    for (const PropertyDef& p : cls.properties) typedElement("PROPERTY", p);
     for (const MethodDef& m : cls.methods) {
         out_ += "<METHOD NAME=\"";
         appendAttr(out_, m.name);
         out_ += "\" TYPE=\"" + m.returnType.name + "\">";
         if (includeQualifiers)
             for (const Qualifier& q : m.qualifiers) qualifier(q);
-        for (const ParameterDef& p : m.parameters) {
-            const bool isRef = p.type.isReference();
-            const char* element = isRef ? (p.type.isArray ? "PARAMETER.REFARRAY" : "PARAMETER.REFERENCE")
-                                        : (p.type.isArray ? "PARAMETER.ARRAY" : "PARAMETER");
-            out_ += '<';
-            out_ += element;
-            out_ += " NAME=\"";
-            appendAttr(out_, p.name);
-            out_ += '"';
-            if (isRef) {
-                out_ += " REFERENCECLASS=\"";
-                appendAttr(out_, p.type.refClass);
-                out_ += '"';
-            } else {
-                out_ += " TYPE=\"" + p.type.name + '"';
-            }
-            out_ += '>';
-            for (const Qualifier& q : p.qualifiers)
-                if (wanted(q)) qualifier(q);
-            out_ += "</";
-            out_ += element;
-            out_ += '>';
-        }
+        for (const ParameterDef& p : m.parameters) typedElement("PARAMETER", p);
         out_ += "</METHOD>";
     }
     out_ += "</CLASS>";
