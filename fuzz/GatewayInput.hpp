@@ -12,12 +12,12 @@
 //               offset 24 of the framework buffer)
 //   kOpLinkDown the link-down the transport raises when the gateway is gone
 //   kOpEnum     class byte, flag byte (bit 0: names only)
-//   kOpGet      class byte, key spec
-//   kOpModify   class byte, key spec, count byte, then count x (name byte, value)
-//   kOpInvoke   class byte, key spec, method byte, value (name), key spec (reference)
+//   kOpGet      class byte, key choice
+//   kOpModify   class byte, key choice, count byte, then count x (name byte, value)
+//   kOpInvoke   class byte, key choice, method byte, value (name), key choice (reference)
 //
 // A class byte picks one of the seven classes, or a name no class has. A key
-// spec is a selector byte and the data it asks for (see KeySource). A value
+// choice is a selector byte and the data it asks for (see KeySource). A value
 // is a kind byte (ValueKind) and the data of that kind. Whatever runs out
 // reads as zeros, so every byte string is a valid input.
 #pragma once
