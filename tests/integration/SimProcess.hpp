@@ -27,6 +27,8 @@
 #include <thread>
 #include <vector>
 
+#include "../support/TestSupport.hpp"
+
 extern char** environ;
 
 namespace simtest {
@@ -48,13 +50,9 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-#ifdef ZEP_TEST_LAUNCHER
-        std::vector<std::string> all{ZEP_TEST_LAUNCHER};
-#else
-        std::vector<std::string> all;
-#endif
-        all.push_back(program);
+        std::vector<std::string> all{program};
         all.insert(all.end(), args.begin(), args.end());
+        all = testsupport::launchCommand(all);
         std::vector<char*> argv;
         for (auto& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
