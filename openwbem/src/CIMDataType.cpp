@@ -7,11 +7,16 @@ namespace OpenWBEM
 
 struct CIMDataType::Data : impl::Shared
 {
-	Data(Type t, bool a, Int32 s, const String& r) : type(t), array(a), size(s), refClass(r) {}
+	Data(Type t, bool a, Int32 s, const String& r, bool forever = false)
+		: type(t), array(a), size(s), refClass(r), immortal(forever) {}
 	Type type;
 	bool array;
 	Int32 size;       // 1 for a scalar, 0 for an unbounded array
 	String refClass;
+	// Never counted nor freed: the shared scalar bodies. Types never change after they are
+	// made, so every handle of a scalar type can point at the same body without a count that
+	// all threads would otherwise write to on every copy of a property or value.
+	bool immortal;
 };
 
 namespace impl
@@ -60,11 +65,11 @@ namespace
 {
 
 // Scalar types without a class are the common case (every property and value has one); they
-// share one immortal body each instead of allocating.
+// share one immortal body each instead of allocating. (Templates: the body type is private.)
 template<class D> D* scalarBody(CIMDataType::Type type)
 {
 	static D* const bodies[CIMDataType::MAXDATATYPE + 1] = {
-#define OW_STANDIN_BODY(T) new D(static_cast<CIMDataType::Type>(T), false, 1, String())
+#define OW_STANDIN_BODY(T) new D(static_cast<CIMDataType::Type>(T), false, 1, String(), true)
 		OW_STANDIN_BODY(0), OW_STANDIN_BODY(1), OW_STANDIN_BODY(2), OW_STANDIN_BODY(3),
 		OW_STANDIN_BODY(4), OW_STANDIN_BODY(5), OW_STANDIN_BODY(6), OW_STANDIN_BODY(7),
 		OW_STANDIN_BODY(8), OW_STANDIN_BODY(9), OW_STANDIN_BODY(10), OW_STANDIN_BODY(11),
@@ -78,8 +83,23 @@ template<class D> D* scalarBody(CIMDataType::Type type)
 	{
 		return new D(type, false, 1, String());
 	}
-	impl::acquire(b);
 	return b;
+}
+
+template<class D> void hold(D* b)
+{
+	if (b && !b->immortal)
+	{
+		impl::acquire(b);
+	}
+}
+
+template<class D> void drop(D* b)
+{
+	if (b && !b->immortal)
+	{
+		impl::release(b);
+	}
 }
 
 } // namespace
@@ -106,7 +126,23 @@ CIMDataType::CIMDataType(const String& refClassName)
 {
 }
 
-OW_STANDIN_DEFINE_HANDLE(CIMDataType)
+CIMDataType::CIMDataType(const CIMDataType& arg) : m_p(arg.m_p)
+{
+	hold(m_p);
+}
+
+CIMDataType::~CIMDataType()
+{
+	drop(m_p);
+}
+
+CIMDataType& CIMDataType::operator=(const CIMDataType& arg)
+{
+	hold(arg.m_p);
+	drop(m_p);
+	m_p = arg.m_p;
+	return *this;
+}
 
 CIMDataType::Type CIMDataType::getType() const
 {

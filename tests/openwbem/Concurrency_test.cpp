@@ -2,6 +2,7 @@
 // different threads, references shared across threads, and loggers called from many threads.
 // Run under the thread sanitizer as well.
 #include "OW_Array.hpp"
+#include "OW_CIMDataType.hpp"
 #include "OW_CIMInstance.hpp"
 #include "OW_CIMObjectPath.hpp"
 #include "OW_CIMValue.hpp"
@@ -86,6 +87,36 @@ TEST(SharedBodies, CopiesOfOneValueChangeIndependentlyInManyThreads)
 	EXPECT_EQ(words.size(), 1u);
 	EXPECT_EQ(inst.getPropertyValue("DN"), CIMValue(UInt32(4000)));
 	EXPECT_EQ(value.toCIMObjectPath().getKeyValue("DeviceID"), CIMValue("4000"));
+}
+
+// Scalar types share one body that is never counted nor freed; array and reference types are
+// counted bodies of their own. Copies dropped on every thread must leave both kinds intact.
+TEST(SharedBodies, TypeCopiesDroppedOnManyThreadsLeaveEveryTypeIntact)
+{
+	const CIMDataType scalar(CIMDataType::UINT32);
+	const CIMDataType array(CIMDataType::STRING, 4);
+	const CIMDataType reference(String("Test_Terminal"));
+	std::atomic<int> wrong{0};
+	onManyThreads([&](int) {
+		for (int i = 0; i < 2000; ++i)
+		{
+			CIMDataType a(scalar), b(array), c(reference);
+			a = CIMDataType(CIMDataType::UINT32);
+			b = a;
+			b = array;
+			const CIMDataType& same = c;
+			c = same;
+			if (a.getType() != CIMDataType::UINT32 || b.getSize() != 4
+				|| c.getRefClassName() != "Test_Terminal")
+			{
+				++wrong;
+			}
+		}
+	});
+	EXPECT_EQ(wrong.load(), 0);
+	EXPECT_TRUE(CIMDataType(CIMDataType::UINT32).equals(scalar));
+	EXPECT_TRUE(array.isArrayType());
+	EXPECT_EQ(reference.getRefClassName(), "Test_Terminal");
 }
 
 class Counted : public IntrusiveCountableBase
