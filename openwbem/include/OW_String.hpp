@@ -20,8 +20,8 @@ OW_DECLARE_EXCEPTION(StringConversion);
 // never shows in the other. Short texts live inside the String object itself; long texts live in
 // one body shared by the copies until one of them is changed (so copying a long text stays
 // cheap). The share count is atomic, so copies of one string may live and change in different
-// threads. One String object is not safe to change from two threads at once. Lengths and indexes count bytes. Comparisons without "IgnoreCase"
-// are exact and case-sensitive.
+// threads. One String object is not safe to change from two threads at once. Lengths and indexes
+// count bytes. Comparisons without "IgnoreCase" are exact and case-sensitive.
 class String
 {
 public:
