@@ -13,13 +13,13 @@
 namespace OpenWBEM
 {
 
-// A handle to a shared, copy-on-write body: copies are cheap and independent (a property taken
-// from an instance must be written back with setProperty after changing it), and copies may be
-// used in different threads. A handle made with the CIMNULL tag is null: it tests false and its
-// other members throw an Exception.
+// A value: the name, value, type and qualifiers are held in the object itself, so an instance's
+// properties lie side by side in its array. Copies are independent values (a property taken from
+// an instance is a copy: after changing it, write it back with setProperty), and copies may be
+// used and changed in different threads, each object by one thread at a time. A property made
+// with the CIMNULL tag is null: it tests false and its other members throw an Exception.
 class CIMProperty
 {
-	struct Data;
 public:
 	// No name, no type, no value.
 	CIMProperty();
@@ -68,18 +68,23 @@ public:
 	String toString() const;
 
 #if __cplusplus >= 201103L
-	explicit operator bool() const { return m_p != 0; }
-	bool operator!() const { return m_p == 0; }
+	explicit operator bool() const { return !m_null; }
+	bool operator!() const { return m_null; }
 #else
-	typedef Data* CIMProperty::*safe_bool;
-	operator safe_bool() const { return m_p ? &CIMProperty::m_p : 0; }
-	safe_bool operator!() const { return m_p ? 0 : &CIMProperty::m_p; }
+	typedef bool CIMProperty::*safe_bool;
+	operator safe_bool() const { return m_null ? 0 : &CIMProperty::m_null; }
+	safe_bool operator!() const { return m_null ? &CIMProperty::m_null : 0; }
 #endif
 
 private:
-	friend struct StandInAccess;   // the library's own name lookups read the body in place
+	friend struct StandInAccess;   // the library's own name lookups read m_name in place
 
-	Data* m_p;
+	// A null property keeps empty fields: copying and destroying it cost next to nothing.
+	String m_name;
+	CIMValue m_value;
+	CIMDataType m_type;
+	CIMQualifierArray m_qualifiers;
+	bool m_null;
 };
 
 // Compare the names only, case-insensitively: not the values.

@@ -12,20 +12,22 @@
 namespace OpenWBEM
 {
 
-// A handle to a shared, immutable body: copies are cheap, independent and may be used in
-// different threads. The CIM type is the C++ type of the constructor's argument (CIMValue(5) is
-// SINT32, CIMValue(UInt16(5)) UINT16), which is why every constructor is explicit and there is
-// no default one.
+// A value held inside the object itself, with no body of its own on the heap (a string, an
+// array or an object handle inside it keeps its own storage). Copies are independent values:
+// changing or destroying one never affects another, and copies may be used in different threads
+// (each object by one thread at a time). The CIM type is the C++ type of the constructor's
+// argument (CIMValue(5) is SINT32, CIMValue(UInt16(5)) UINT16), which is why every constructor
+// is explicit and there is no default one.
 //
 // The null value (CIMValue(CIMNULL), setNull()) tests false; toString() gives "(null)" and
-// comparisons work, every other member throws an Exception.
+// comparisons work, every other member throws an Exception. An assignment that fails (a copied
+// string running out of memory) leaves the target null.
 //
 // get() and the toXxx() members are strict: the C++ type asked for must be the stored CIM type
 // (array-ness included), otherwise they throw ValueCastException. The one exception is a scalar
 // SINT64, the type of untyped numbers: any numeric get() on it succeeds by a plain C++ cast.
 class CIMValue
 {
-	struct Data;
 public:
 	explicit CIMValue(CIMNULL_t);
 	CIMValue(const CIMValue& x);
@@ -164,12 +166,12 @@ public:
 	bool operator>=(const CIMValue& x) const;
 
 #if __cplusplus >= 201103L
-	explicit operator bool() const { return m_p != 0; }
-	bool operator!() const { return m_p == 0; }
+	explicit operator bool() const { return holdsValue(); }
+	bool operator!() const { return !holdsValue(); }
 #else
-	typedef Data* CIMValue::*safe_bool;
-	operator safe_bool() const { return m_p ? &CIMValue::m_p : 0; }
-	safe_bool operator!() const { return m_p ? 0 : &CIMValue::m_p; }
+	typedef void (CIMValue::*safe_bool)() const;
+	operator safe_bool() const { return holdsValue() ? &CIMValue::safeBoolTrue : 0; }
+	safe_bool operator!() const { return holdsValue() ? 0 : &CIMValue::safeBoolTrue; }
 #endif
 
 	// A value of the CIM type named in CIM-XML terms ("uint8" ... "sint64", "real32",
@@ -178,7 +180,23 @@ public:
 	static CIMValue createSimpleValue(const String& cimtype, const String& value);
 
 private:
-	Data* m_p;
+	// Only the source knows how null is stored, so the truth test asks it.
+	bool holdsValue() const;
+	void safeBoolTrue() const {}
+
+	// The source keeps its tagged union of every supported type (the null value being one more
+	// member of it) in here. The largest member is a String or an 8-byte number; the other
+	// 8 bytes hold the tag with the padding that the 8-byte alignment adds. The source checks
+	// that size and alignment suffice.
+	union Storage
+	{
+		Int64 m_int;
+		Real64 m_real;
+		void* m_ptr;
+		unsigned char m_bytes[(sizeof(String) > sizeof(Int64) ? sizeof(String) : sizeof(Int64))
+			+ sizeof(Int64)];
+	};
+	Storage m_storage;
 };
 
 } // end namespace OpenWBEM

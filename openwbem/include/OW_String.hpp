@@ -1,4 +1,5 @@
-// String: the provider API's text type, a byte string behind a shared, copy-on-write body.
+// String: the provider API's text type, a byte string held in the object when short and in a
+// shared, copy-on-write body when long.
 #ifndef OW_STRING_HPP_INCLUDED
 #define OW_STRING_HPP_INCLUDED
 #include "OW_config.h"
@@ -15,10 +16,12 @@ class CIMObjectPath;
 // Thrown by the toXxx() conversions on text that is not a number (or boolean) of that type.
 OW_DECLARE_EXCEPTION(StringConversion);
 
-// Copies share one body until one of them is changed; the share count is atomic, so copies of
-// one string may live and change in different threads. One String object is not safe to change
-// from two threads at once. Lengths and indexes count bytes. Comparisons without "IgnoreCase"
-// are exact and case-sensitive.
+// A String is a value: a copy is independent of the string it was made from, and changing one
+// never shows in the other. Short texts live inside the String object itself; long texts live in
+// one body shared by the copies until one of them is changed (so copying a long text stays
+// cheap). The share count is atomic, so copies of one string may live and change in different
+// threads. One String object is not safe to change from two threads at once. Lengths and indexes
+// count bytes. Comparisons without "IgnoreCase" are exact and case-sensitive.
 class String
 {
 public:
@@ -136,10 +139,32 @@ public:
 	static const size_t npos = ~0;
 
 private:
+	struct Buf;
+
+	// Texts of up to INLINE_MAX bytes are kept in m_rep, NUL-terminated, with their length in
+	// m_rep[TAG]; longer ones in a Buf whose pointer is stored at the start of m_rep, with
+	// m_rep[TAG] == HEAP. Every member reads and writes the text through the helpers below, so
+	// only they know which form a string is in. A string is in the Buf form only when its text
+	// is longer than INLINE_MAX; shortening it brings it back inside.
+	enum { REP_SIZE = 32, TAG = REP_SIZE - 1, INLINE_MAX = TAG - 1, HEAP = 0xFF };
+
+	bool isHeap() const { return static_cast<unsigned char>(m_rep[TAG]) == HEAP; }
+	Buf* heap() const;
+	void setHeap(Buf* b);
+	// The text, NUL-terminated.
+	const char* data() const;
+	size_t size() const;
+	// The text for writing in place: the body is first made this string's alone.
+	char* mutableData();
+	// Replaces the text with n bytes from p; p may point into this string's own text.
+	void assign(const char* p, size_t n);
 	String& appendBytes(const char* p, size_t n);
 
-	struct Buf;
-	Buf* m_buf;   // 0 for the empty string
+	union
+	{
+		Buf* m_alignAsPointer;   // never read: gives m_rep the alignment of the stored pointer
+		char m_rep[REP_SIZE];
+	};
 };
 
 String operator+(const String& s1, const String& s2);

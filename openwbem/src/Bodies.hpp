@@ -1,4 +1,4 @@
-// The bodies of the handles whose names the library looks up in loops, and those lookups.
+// CIMQualifier's body, and the lookups by name that the library runs in loops.
 #pragma once
 
 #include "OW_CIMProperty.hpp"
@@ -10,15 +10,6 @@
 namespace OpenWBEM
 {
 
-struct CIMProperty::Data : impl::Shared
-{
-	Data(const String& n, const CIMValue& v, const CIMDataType& t) : name(n), value(v), type(t) {}
-	String name;
-	CIMValue value;
-	CIMDataType type;
-	CIMQualifierArray qualifiers;
-};
-
 struct CIMQualifier::Data : impl::Shared
 {
 	explicit Data(const String& n) : name(n), value(CIMNULL) {}
@@ -26,10 +17,12 @@ struct CIMQualifier::Data : impl::Shared
 	CIMValue value;
 };
 
-// Friend of the handle classes above.
+// Friend of CIMQualifier and CIMProperty.
 struct StandInAccess
 {
 	template<class H> static const typename H::Data* body(const H& h) { return h.m_p; }
+	// 0 for the null property.
+	static const String* name(const CIMProperty& p) { return p.m_null ? nullptr : &p.m_name; }
 };
 
 namespace impl
@@ -41,8 +34,8 @@ inline size_t findByName(const CIMPropertyArray& a, const String& name)
 {
 	for (size_t i = 0; i < a.size(); ++i)
 	{
-		const auto* b = StandInAccess::body(a[i]);
-		if (b && b->name.equalsIgnoreCase(name))
+		const String* n = StandInAccess::name(a[i]);
+		if (n && n->equalsIgnoreCase(name))
 		{
 			return i;
 		}

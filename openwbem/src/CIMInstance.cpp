@@ -33,6 +33,17 @@ template<class D> void rebuildKeys(D& d)
 	d.keys = keys;
 }
 
+// A property's name read in place; a null property throws as its getName() does.
+const String& nameOf(const CIMProperty& p)
+{
+	const String* n = StandInAccess::name(p);
+	if (!n)
+	{
+		impl::throwNullHandle("CIMProperty");
+	}
+	return *n;
+}
+
 bool listed(const StringArray& names, const String& name)
 {
 	for (size_t i = 0; i < names.size(); ++i)
@@ -167,7 +178,7 @@ CIMInstance& CIMInstance::setProperty(const String& name, const CIMValue& cv)
 
 CIMInstance& CIMInstance::setProperty(const CIMProperty& prop)
 {
-	const String name = prop.getName();
+	const String& name = nameOf(prop);
 	Data& d = impl::write(m_p, kClass);
 	const size_t i = impl::findByName(d.properties, name);
 	bool touchesKey = prop.isKey();
@@ -189,7 +200,7 @@ CIMInstance& CIMInstance::setProperty(const CIMProperty& prop)
 
 CIMInstance& CIMInstance::updatePropertyValue(const CIMProperty& prop)
 {
-	const size_t i = impl::findByName(impl::read(m_p, kClass).properties, prop.getName());
+	const size_t i = impl::findByName(impl::read(m_p, kClass).properties, nameOf(prop));
 	if (i == String::npos)
 	{
 		return *this;

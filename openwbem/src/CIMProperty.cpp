@@ -11,95 +11,112 @@ namespace OpenWBEM
 namespace
 {
 const char* const kClass = "CIMProperty";
+
+// Every member but the tests and the copies refuses a null property, as any null handle does.
+inline void checkLive(const CIMProperty& p)
+{
+	if (!p)
+	{
+		impl::throwNullHandle(kClass);
+	}
+}
 }
 
-CIMProperty::CIMProperty() : m_p(new Data(String(), CIMValue(CIMNULL), CIMDataType()))
+CIMProperty::CIMProperty()
+	: m_name(), m_value(CIMNULL), m_type(), m_qualifiers(), m_null(false)
 {
 }
 
-CIMProperty::CIMProperty(CIMNULL_t) : m_p(nullptr)
+// A null type, not the CIMNULL one: it holds no shared body to count.
+CIMProperty::CIMProperty(CIMNULL_t)
+	: m_name(), m_value(CIMNULL), m_type(CIMNULL), m_qualifiers(), m_null(true)
 {
 }
 
 CIMProperty::CIMProperty(const String& name)
-	: m_p(new Data(name, CIMValue(CIMNULL), CIMDataType()))
+	: m_name(name), m_value(CIMNULL), m_type(), m_qualifiers(), m_null(false)
 {
 }
 
 CIMProperty::CIMProperty(const char* name)
-	: m_p(new Data(String(name), CIMValue(CIMNULL), CIMDataType()))
+	: m_name(name), m_value(CIMNULL), m_type(), m_qualifiers(), m_null(false)
 {
 }
 
-// getCIMDataType() throws for the null value before anything is allocated.
+// getCIMDataType() throws for the null value.
 CIMProperty::CIMProperty(const String& name, const CIMValue& value)
-	: m_p(nullptr)
+	: m_name(name), m_value(value), m_type(value.getCIMDataType()), m_qualifiers(), m_null(false)
 {
-	const CIMDataType type = value.getCIMDataType();
-	m_p = new Data(name, value, type);
 }
 
 CIMProperty::CIMProperty(const String& name, const CIMDataType& dataType)
-	: m_p(new Data(name, CIMValue(CIMNULL), dataType))
+	: m_name(name), m_value(CIMNULL), m_type(dataType), m_qualifiers(), m_null(false)
 {
 }
 
-OW_STANDIN_DEFINE_HANDLE(CIMProperty)
+// Member-wise: each field is a value of its own.
+CIMProperty::CIMProperty(const CIMProperty& x) = default;
+CIMProperty::~CIMProperty() = default;
+CIMProperty& CIMProperty::operator=(const CIMProperty& x) = default;
 
 String CIMProperty::getName() const
 {
-	return impl::read(m_p, kClass).name;
+	checkLive(*this);
+	return m_name;
 }
 
 void CIMProperty::setName(const String& name)
 {
-	impl::write(m_p, kClass).name = name;
+	checkLive(*this);
+	m_name = name;
 }
 
 CIMValue CIMProperty::getValue() const
 {
-	return impl::read(m_p, kClass).value;
+	checkLive(*this);
+	return m_value;
 }
 
 CIMValue CIMProperty::getValueT() const
 {
-	const Data& d = impl::read(m_p, kClass);
-	if (!d.value)
+	checkLive(*this);
+	if (!m_value)
 	{
 		String msg("Property has no value: ");
-		msg += d.name;
+		msg += m_name;
 		OW_THROW(NULLValueException, msg.c_str());
 	}
-	return d.value;
+	return m_value;
 }
 
 CIMProperty& CIMProperty::setValue(const CIMValue& value)
 {
-	const Data& d = impl::read(m_p, kClass);
-	CIMValue v(value);
-	CIMDataType t(d.type);
-	if (v && t && (t.getType() != v.getType() || t.isArrayType() != v.isArray()))
+	checkLive(*this);
+	// Converting may throw: leave the property as it was then.
+	if (value && m_type
+		&& (m_type.getType() != value.getType() || m_type.isArrayType() != value.isArray()))
 	{
-		v = CIMValueCast::castValueToDataType(v, t);
+		m_value = CIMValueCast::castValueToDataType(value, m_type);
+		return *this;
 	}
-	else if (v && !t)
+	if (value && !m_type)
 	{
-		t = v.getCIMDataType();
+		m_type = value.getCIMDataType();
 	}
-	Data& w = impl::write(m_p, kClass);
-	w.value = v;
-	w.type = t;
+	m_value = value;
 	return *this;
 }
 
 CIMDataType CIMProperty::getDataType() const
 {
-	return impl::read(m_p, kClass).type;
+	checkLive(*this);
+	return m_type;
 }
 
 CIMProperty& CIMProperty::setDataType(const CIMDataType& dataType)
 {
-	impl::write(m_p, kClass).type = dataType;
+	checkLive(*this);
+	m_type = dataType;
 	return *this;
 }
 
@@ -110,65 +127,70 @@ CIMProperty& CIMProperty::setDataType(const CIMDataType::Type& dataType)
 
 CIMQualifierArray CIMProperty::getQualifiers() const
 {
-	return impl::read(m_p, kClass).qualifiers;
+	checkLive(*this);
+	return m_qualifiers;
 }
 
 CIMProperty& CIMProperty::setQualifiers(const CIMQualifierArray& quals)
 {
-	impl::write(m_p, kClass).qualifiers = quals;
+	checkLive(*this);
+	m_qualifiers = quals;
 	return *this;
 }
 
 CIMQualifier CIMProperty::getQualifier(const String& name) const
 {
-	const Data& d = impl::read(m_p, kClass);
-	const size_t i = impl::findByName(d.qualifiers, name);
-	return i == String::npos ? CIMQualifier(CIMNULL) : d.qualifiers[i];
+	checkLive(*this);
+	const size_t i = impl::findByName(m_qualifiers, name);
+	return i == String::npos ? CIMQualifier(CIMNULL) : m_qualifiers[i];
 }
 
 CIMProperty& CIMProperty::setQualifier(const CIMQualifier& qual)
 {
+	checkLive(*this);
 	const String name = qual.getName();
-	Data& d = impl::write(m_p, kClass);
-	const size_t i = impl::findByName(d.qualifiers, name);
+	const size_t i = impl::findByName(m_qualifiers, name);
 	if (i == String::npos)
 	{
-		d.qualifiers.push_back(qual);
+		m_qualifiers.push_back(qual);
 	}
 	else
 	{
-		d.qualifiers[i] = qual;
+		m_qualifiers[i] = qual;
 	}
 	return *this;
 }
 
 CIMProperty& CIMProperty::addQualifier(const CIMQualifier& qual)
 {
+	checkLive(*this);
 	const String name = qual.getName();
-	if (impl::findByName(impl::read(m_p, kClass).qualifiers, name) != String::npos)
+	if (impl::findByName(m_qualifiers, name) != String::npos)
 	{
 		String msg("Qualifier already exists: ");
 		msg += name;
 		OW_THROWCIMMSG(CIMException::ALREADY_EXISTS, msg.c_str());
 	}
-	impl::write(m_p, kClass).qualifiers.push_back(qual);
+	m_qualifiers.push_back(qual);
 	return *this;
 }
 
 bool CIMProperty::removeQualifier(const String& name)
 {
-	const size_t i = impl::findByName(impl::read(m_p, kClass).qualifiers, name);
+	checkLive(*this);
+	const size_t i = impl::findByName(m_qualifiers, name);
 	if (i == String::npos)
 	{
 		return false;
 	}
-	impl::write(m_p, kClass).qualifiers.remove(i);
+	m_qualifiers.remove(i);
 	return true;
 }
 
 CIMProperty& CIMProperty::clearQualifiers()
 {
-	impl::write(m_p, kClass).qualifiers.clear();
+	checkLive(*this);
+	m_qualifiers.clear();
 	return *this;
 }
 
@@ -190,10 +212,9 @@ bool CIMProperty::isKey() const
 	{
 		return true;
 	}
-	const CIMQualifierArray& quals = impl::read(m_p, kClass).qualifiers;
-	for (size_t i = 0; i < quals.size(); ++i)
+	for (size_t i = 0; i < m_qualifiers.size(); ++i)
 	{
-		const auto* q = StandInAccess::body(quals[i]);
+		const auto* q = StandInAccess::body(m_qualifiers[i]);
 		if (q && q->name.equalsIgnoreCase(CIMQualifier::CIM_QUAL_KEY))
 		{
 			const CIMValue& v = q->value;
@@ -205,18 +226,18 @@ bool CIMProperty::isKey() const
 
 bool CIMProperty::isReference() const
 {
-	const CIMDataType& t = impl::read(m_p, kClass).type;
-	return t && t.getType() == CIMDataType::REFERENCE;
+	checkLive(*this);
+	return m_type && m_type.getType() == CIMDataType::REFERENCE;
 }
 
 String CIMProperty::toString() const
 {
-	const Data& d = impl::read(m_p, kClass);
-	String s = d.type ? d.type.toString() : String("CIMNULL");
+	checkLive(*this);
+	String s = m_type ? m_type.toString() : String("CIMNULL");
 	s += ':';
-	s += d.name;
+	s += m_name;
 	s += '=';
-	s += d.value ? d.value.toString() : String("null");
+	s += m_value ? m_value.toString() : String("null");
 	return s;
 }
 
@@ -226,7 +247,7 @@ bool operator==(const CIMProperty& x, const CIMProperty& y)
 	{
 		return !x && !y;
 	}
-	return x.getName().equalsIgnoreCase(y.getName());
+	return StandInAccess::name(x)->equalsIgnoreCase(*StandInAccess::name(y));
 }
 
 bool operator!=(const CIMProperty& x, const CIMProperty& y)

@@ -1,4 +1,4 @@
-// CIMValue: a tagged union of every supported CIM type behind a shared, immutable body.
+// CIMValue: a tagged union of every supported CIM type, or null, kept inside the value itself.
 #include "OW_CIMValue.hpp"
 #include "OW_CIMValueCast.hpp"
 #include "OW_CIMObjectPath.hpp"
@@ -9,6 +9,7 @@
 #include "Internal.hpp"
 
 #include <cstdio>
+#include <new>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -22,12 +23,13 @@ namespace
 {
 
 // The scalar alternatives come first, in the order of kScalarTypes; each array alternative sits
-// kScalarCount places after its element type.
+// kScalarCount places after its element type. The null value is the last alternative, so that
+// it needs no flag beside the variant.
 using Variant = std::variant<Bool, UInt8, Int8, UInt16, Int16, UInt32, Int32, UInt64, Int64,
 	Real32, Real64, String, CIMObjectPath, CIMClass, CIMInstance,
 	BoolArray, UInt8Array, Int8Array, UInt16Array, Int16Array, UInt32Array, Int32Array,
 	UInt64Array, Int64Array, Real32Array, Real64Array, StringArray, CIMObjectPathArray,
-	CIMClassArray, CIMInstanceArray>;
+	CIMClassArray, CIMInstanceArray, std::monostate>;
 
 const CIMDataType::Type kScalarTypes[] = {
 	CIMDataType::BOOLEAN, CIMDataType::UINT8, CIMDataType::SINT8, CIMDataType::UINT16,
@@ -36,7 +38,12 @@ const CIMDataType::Type kScalarTypes[] = {
 	CIMDataType::REFERENCE, CIMDataType::EMBEDDEDCLASS, CIMDataType::EMBEDDEDINSTANCE,
 };
 constexpr size_t kScalarCount = sizeof(kScalarTypes) / sizeof(kScalarTypes[0]);
-static_assert(std::variant_size_v<Variant> == 2 * kScalarCount, "one array per scalar type");
+static_assert(std::variant_size_v<Variant> == 2 * kScalarCount + 1,
+	"one array per scalar type, then null");
+
+constexpr size_t kNullIndex = 2 * kScalarCount;
+static_assert(std::is_same_v<std::variant_alternative_t<kNullIndex, Variant>, std::monostate>,
+	"null position");
 
 constexpr size_t kSint64Index = 8;
 static_assert(std::is_same_v<std::variant_alternative_t<kSint64Index, Variant>, Int64>,
@@ -66,6 +73,7 @@ std::string text(const String& x) { return impl::toStd(x); }
 std::string text(const CIMObjectPath& x) { return impl::toStd(x.toString()); }
 std::string text(const CIMClass& x) { return impl::toStd(x.getName()); }
 std::string text(const CIMInstance& x) { return impl::toStd(x.toMOF()); }
+std::string text(std::monostate) { return "(null)"; }
 
 // Elements of real arrays are written in fixed notation, unlike scalars.
 std::string arrayElementText(Real64 x)
@@ -100,6 +108,7 @@ std::string mofEscaped(const std::string& s)
 template<class T> std::string mof(const T& x) { return text(x); }
 std::string mof(const String& x) { return mofEscaped(text(x)); }
 std::string mof(const CIMObjectPath& x) { return mofEscaped(text(x)); }
+std::string mof(std::monostate) { return "NULL"; }
 
 // Content equality and order of two values of one alternative.
 template<class T> bool same(const T& a, const T& b) { return a == b; }
@@ -149,39 +158,50 @@ template<class T> bool less(const Array<T>& a, const Array<T>& b)
 	return a.size() < b.size();
 }
 
-} // namespace
-
-struct CIMValue::Data : impl::Shared
-{
-	template<class T> explicit Data(const T& x) : v(std::in_place_type<T>, x) {}
-	Variant v;
-};
-
-namespace
-{
-
 const char* kClass = "CIMValue";
 
-template<class D> const Variant& variantOf(const D* d)
+// The variant in a CIMValue's storage, which every constructor has made.
+const Variant& stored(const void* storage)
 {
-	return impl::read(d, kClass).v;
+	return *std::launder(static_cast<const Variant*>(storage));
 }
 
-template<class D> CIMDataType::Type typeOf(const D* d)
+Variant& stored(void* storage)
 {
-	return kScalarTypes[variantOf(d).index() % kScalarCount];
+	return *std::launder(static_cast<Variant*>(storage));
 }
 
-template<class D> bool arrayOf(const D* d)
+bool isNull(const Variant& v)
 {
-	return variantOf(d).index() >= kScalarCount;
+	return v.index() == kNullIndex;
+}
+
+// The variant for reading a typed value; the null value throws.
+const Variant& valueIn(const void* storage)
+{
+	const Variant& v = stored(storage);
+	if (isNull(v))
+	{
+		impl::throwNullHandle(kClass);
+	}
+	return v;
+}
+
+CIMDataType::Type typeOf(const Variant& v)
+{
+	return kScalarTypes[v.index() % kScalarCount];
+}
+
+bool arrayOf(const Variant& v)
+{
+	return v.index() >= kScalarCount;
 }
 
 // The strict read behind get() and toXxx(): the alternative asked for, or, for a numeric
 // request, the generic SINT64 number by a plain cast.
-template<class T, class D> void readAs(const D* d, T& out, const char* requested)
+template<class T> void readAs(const void* storage, T& out, const char* requested)
 {
-	const Variant& v = variantOf(d);
+	const Variant& v = valueIn(storage);
 	if (const T* p = std::get_if<T>(&v))
 	{
 		out = *p;
@@ -196,8 +216,8 @@ template<class T, class D> void readAs(const D* d, T& out, const char* requested
 		}
 	}
 	std::string msg = "CIMValue of type ";
-	msg += impl::typeName(typeOf(d));
-	if (arrayOf(d))
+	msg += impl::typeName(typeOf(v));
+	if (arrayOf(v))
 	{
 		msg += "[]";
 	}
@@ -206,50 +226,94 @@ template<class T, class D> void readAs(const D* d, T& out, const char* requested
 	throw ValueCastException(__FILE__, __LINE__, msg.c_str());
 }
 
+template<class T> void construct(void* storage, const T& x)
+{
+	::new (storage) Variant(std::in_place_type<T>, x);
+}
+
 } // namespace
 
-CIMValue::CIMValue(CIMNULL_t) : m_p(nullptr) {}
-CIMValue::CIMValue(Bool x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(bool x) : m_p(new Data(Bool(x))) {}
-CIMValue::CIMValue(UInt8 x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(Int8 x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(UInt16 x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(Int16 x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(UInt32 x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(Int32 x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(UInt64 x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(Int64 x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(Real32 x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(Real64 x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const String& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const char* x) : m_p(new Data(String(x))) {}
-CIMValue::CIMValue(const CIMObjectPath& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const CIMClass& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const CIMInstance& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const BoolArray& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const UInt8Array& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const Int8Array& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const UInt16Array& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const Int16Array& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const UInt32Array& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const Int32Array& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const UInt64Array& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const Int64Array& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const Real32Array& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const Real64Array& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const StringArray& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const CIMObjectPathArray& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const CIMClassArray& x) : m_p(new Data(x)) {}
-CIMValue::CIMValue(const CIMInstanceArray& x) : m_p(new Data(x)) {}
+CIMValue::CIMValue(CIMNULL_t)
+{
+	::new (&m_storage) Variant(std::in_place_type<std::monostate>);
+}
 
-OW_STANDIN_DEFINE_HANDLE(CIMValue)
+CIMValue::CIMValue(Bool x) { construct(&m_storage, x); }
+CIMValue::CIMValue(bool x) { construct(&m_storage, Bool(x)); }
+CIMValue::CIMValue(UInt8 x) { construct(&m_storage, x); }
+CIMValue::CIMValue(Int8 x) { construct(&m_storage, x); }
+CIMValue::CIMValue(UInt16 x) { construct(&m_storage, x); }
+CIMValue::CIMValue(Int16 x) { construct(&m_storage, x); }
+CIMValue::CIMValue(UInt32 x) { construct(&m_storage, x); }
+CIMValue::CIMValue(Int32 x) { construct(&m_storage, x); }
+CIMValue::CIMValue(UInt64 x) { construct(&m_storage, x); }
+CIMValue::CIMValue(Int64 x) { construct(&m_storage, x); }
+CIMValue::CIMValue(Real32 x) { construct(&m_storage, x); }
+CIMValue::CIMValue(Real64 x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const String& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const char* x) { construct(&m_storage, String(x)); }
+CIMValue::CIMValue(const CIMObjectPath& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const CIMClass& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const CIMInstance& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const BoolArray& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const UInt8Array& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const Int8Array& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const UInt16Array& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const Int16Array& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const UInt32Array& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const Int32Array& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const UInt64Array& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const Int64Array& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const Real32Array& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const Real64Array& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const StringArray& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const CIMObjectPathArray& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const CIMClassArray& x) { construct(&m_storage, x); }
+CIMValue::CIMValue(const CIMInstanceArray& x) { construct(&m_storage, x); }
+
+CIMValue::CIMValue(const CIMValue& x)
+{
+	static_assert(sizeof(Variant) <= sizeof m_storage
+		&& alignof(Variant) <= alignof(decltype(m_storage)), "CIMValue storage too small");
+	::new (&m_storage) Variant(stored(&x.m_storage));
+}
+
+CIMValue::~CIMValue()
+{
+	stored(&m_storage).~Variant();
+}
+
+CIMValue& CIMValue::operator=(const CIMValue& x)
+{
+	if (this != &x)
+	{
+		Variant& v = stored(&m_storage);
+		try
+		{
+			v = stored(&x.m_storage);
+		}
+		catch (...)
+		{
+			// A variant whose copy threw may be left without any value; null is the one state
+			// every member copes with.
+			v.emplace<std::monostate>();
+			throw;
+		}
+	}
+	return *this;
+}
+
+bool CIMValue::holdsValue() const
+{
+	return !isNull(stored(&m_storage));
+}
 
 #define OW_STANDIN_VALUE_READERS(T, NAME) \
-void CIMValue::get(T& x) const { readAs(m_p, x, #T); } \
+void CIMValue::get(T& x) const { readAs(&m_storage, x, #T); } \
 T CIMValue::to##NAME() const \
 { \
 	T x = T(); \
-	readAs(m_p, x, #T); \
+	readAs(&m_storage, x, #T); \
 	return x; \
 }
 
@@ -288,7 +352,7 @@ OW_STANDIN_VALUE_READERS(CIMInstanceArray, CIMInstanceArray)
 // String has no toString() twin: toString() is the text form of every type.
 void CIMValue::get(String& x) const
 {
-	readAs(m_p, x, "String");
+	readAs(&m_storage, x, "String");
 }
 
 UInt32 CIMValue::getArraySize() const
@@ -302,22 +366,23 @@ UInt32 CIMValue::getArraySize() const
 		{
 			return 1;
 		}
-	}, variantOf(m_p));
+	}, valueIn(&m_storage));
 }
 
 CIMDataType::Type CIMValue::getType() const
 {
-	return typeOf(m_p);
+	return typeOf(valueIn(&m_storage));
 }
 
 CIMDataType CIMValue::getCIMDataType() const
 {
-	return arrayOf(m_p) ? CIMDataType(typeOf(m_p), 0) : CIMDataType(typeOf(m_p));
+	const Variant& v = valueIn(&m_storage);
+	return arrayOf(v) ? CIMDataType(typeOf(v), 0) : CIMDataType(typeOf(v));
 }
 
 bool CIMValue::isArray() const
 {
-	return arrayOf(m_p);
+	return arrayOf(valueIn(&m_storage));
 }
 
 bool CIMValue::isNumericType() const
@@ -327,16 +392,11 @@ bool CIMValue::isNumericType() const
 
 bool CIMValue::sameType(const CIMValue& obj) const
 {
-	const size_t mine = variantOf(m_p).index();
-	return obj.m_p && obj.m_p->v.index() == mine;
+	return valueIn(&m_storage).index() == stored(&obj.m_storage).index();
 }
 
 String CIMValue::toString() const
 {
-	if (!m_p)
-	{
-		return String("(null)");
-	}
 	return impl::toOW(std::visit([](const auto& x) -> std::string {
 		using T = std::decay_t<decltype(x)>;
 		if constexpr (IsArray<T>::value)
@@ -356,15 +416,11 @@ String CIMValue::toString() const
 		{
 			return text(x);
 		}
-	}, m_p->v));
+	}, stored(&m_storage)));
 }
 
 String CIMValue::toMOF() const
 {
-	if (!m_p)
-	{
-		return String("NULL");
-	}
 	return impl::toOW(std::visit([](const auto& x) -> std::string {
 		using T = std::decay_t<decltype(x)>;
 		if constexpr (IsArray<T>::value)
@@ -384,13 +440,12 @@ String CIMValue::toMOF() const
 		{
 			return mof(x);
 		}
-	}, m_p->v));
+	}, stored(&m_storage)));
 }
 
 void CIMValue::setNull()
 {
-	impl::release(m_p);
-	m_p = nullptr;
+	stored(&m_storage).emplace<std::monostate>();
 }
 
 CIMValue& CIMValue::set(const CIMValue& val)
@@ -400,22 +455,20 @@ CIMValue& CIMValue::set(const CIMValue& val)
 
 bool CIMValue::equal(const CIMValue& x) const
 {
-	if (!m_p || !x.m_p)
-	{
-		return !m_p && !x.m_p;
-	}
-	if (m_p == x.m_p)
+	if (this == &x)
 	{
 		return true;
 	}
-	if (m_p->v.index() != x.m_p->v.index())
+	const Variant& mine = stored(&m_storage);
+	const Variant& theirs = stored(&x.m_storage);
+	if (mine.index() != theirs.index())
 	{
 		return false;
 	}
-	return std::visit([&x](const auto& a) {
+	return std::visit([&theirs](const auto& a) {
 		using T = std::decay_t<decltype(a)>;
-		return same(a, std::get<T>(x.m_p->v));
-	}, m_p->v);
+		return same(a, std::get<T>(theirs));
+	}, mine);
 }
 
 bool CIMValue::operator==(const CIMValue& x) const
@@ -430,18 +483,20 @@ bool CIMValue::operator!=(const CIMValue& x) const
 
 bool CIMValue::operator<(const CIMValue& x) const
 {
-	if (!m_p || !x.m_p)
+	const Variant& mine = stored(&m_storage);
+	const Variant& theirs = stored(&x.m_storage);
+	if (isNull(mine) || isNull(theirs))
 	{
-		return !m_p && x.m_p;
+		return isNull(mine) && !isNull(theirs);
 	}
-	if (m_p->v.index() != x.m_p->v.index())
+	if (mine.index() != theirs.index())
 	{
-		return m_p->v.index() < x.m_p->v.index();
+		return mine.index() < theirs.index();
 	}
-	return std::visit([&x](const auto& a) {
+	return std::visit([&theirs](const auto& a) {
 		using T = std::decay_t<decltype(a)>;
-		return less(a, std::get<T>(x.m_p->v));
-	}, m_p->v);
+		return less(a, std::get<T>(theirs));
+	}, mine);
 }
 
 bool CIMValue::operator<=(const CIMValue& x) const

@@ -19,12 +19,14 @@
 #include <string_view>
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <new>
 
 namespace OpenWBEM
 {
 
-// The bytes live right behind the header, so a string costs one allocation.
+// A long text's body. The bytes live right behind the header, so a long string costs one
+// allocation.
 struct String::Buf
 {
 	std::atomic<int> refs;
@@ -33,9 +35,8 @@ struct String::Buf
 
 	char* chars() { return reinterpret_cast<char*>(this + 1); }
 	const char* chars() const { return reinterpret_cast<const char*>(this + 1); }
-	std::string_view view() const { return std::string_view(chars(), len); }
 
-	// A body holding n bytes from s (which may be null when n is 0) and room for cap.
+	// A body holding n bytes from s and room for cap.
 	static Buf* make(const char* s, size_t n, size_t cap)
 	{
 		void* mem = ::operator new(sizeof(Buf) + cap + 1);
@@ -43,30 +44,31 @@ struct String::Buf
 		new (&b->refs) std::atomic<int>(1);
 		b->len = n;
 		b->cap = cap;
-		if (n)
-		{
-			std::memcpy(b->chars(), s, n);
-		}
+		std::memcpy(b->chars(), s, n);
 		b->chars()[n] = '\0';
 		return b;
 	}
-	static Buf* make(std::string_view v) { return v.empty() ? nullptr : make(v.data(), v.size(), v.size()); }
 
 	static void acquire(Buf* b)
 	{
-		if (b)
-		{
-			b->refs.fetch_add(1, std::memory_order_relaxed);
-		}
+		b->refs.fetch_add(1, std::memory_order_relaxed);
 	}
 	static void release(Buf* b)
 	{
-		if (b && b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+		if (b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
 		{
 			b->refs.~atomic();
 			::operator delete(b);
 		}
 	}
+	bool unshared() const { return refs.load(std::memory_order_acquire) == 1; }
+
+	// The layout in the header relies on these; they hold for 4- and 8-byte pointers alike.
+	static_assert(sizeof(String) == REP_SIZE, "String is its representation and nothing more");
+	static_assert(sizeof(Buf*) < static_cast<size_t>(TAG), "the pointer and the tag overlap");
+	static_assert(INLINE_MAX >= 23, "names and short values must fit inside a String");
+	static_assert(INLINE_MAX < HEAP, "an inline length must never read as the heap tag");
+	static_assert(alignof(String) >= alignof(Buf*), "the stored pointer must be aligned");
 };
 
 namespace
@@ -173,185 +175,348 @@ std::string_view viewOf(const char* s)
 	return std::string_view(s, std::strlen(s));
 }
 
+std::string_view viewOf(const String& s)
+{
+	return std::string_view(s.c_str(), s.length());
+}
+
 } // namespace
 
-String::String() : m_buf(nullptr)
+// --- The representation. Nothing below this section looks at m_rep.
+
+String::Buf* String::heap() const
+{
+	Buf* b;
+	std::memcpy(&b, m_rep, sizeof b);
+	return b;
+}
+
+void String::setHeap(Buf* b)
+{
+	std::memcpy(m_rep, &b, sizeof b);
+	m_rep[TAG] = static_cast<char>(HEAP);
+}
+
+const char* String::data() const
+{
+	return isHeap() ? heap()->chars() : m_rep;
+}
+
+size_t String::size() const
+{
+	return isHeap() ? heap()->len : static_cast<unsigned char>(m_rep[TAG]);
+}
+
+char* String::mutableData()
+{
+	if (!isHeap())
+	{
+		return m_rep;
+	}
+	Buf* b = heap();
+	if (!b->unshared())
+	{
+		Buf* own = Buf::make(b->chars(), b->len, b->len);
+		Buf::release(b);
+		setHeap(own);
+		b = own;
+	}
+	return b->chars();
+}
+
+void String::assign(const char* p, size_t n)
+{
+	if (n <= INLINE_MAX)
+	{
+		// Read the old body's pointer before the text overwrites it; p may point into that body.
+		Buf* old = isHeap() ? heap() : nullptr;
+		if (n)
+		{
+			std::memmove(m_rep, p, n);
+		}
+		m_rep[n] = '\0';
+		m_rep[TAG] = static_cast<char>(n);
+		if (old)
+		{
+			Buf::release(old);
+		}
+		return;
+	}
+	if (isHeap())
+	{
+		Buf* b = heap();
+		if (b->unshared() && n <= b->cap)
+		{
+			std::memmove(b->chars(), p, n);
+			b->chars()[n] = '\0';
+			b->len = n;
+			return;
+		}
+		Buf* fresh = Buf::make(p, n, n);
+		Buf::release(b);
+		setHeap(fresh);
+		return;
+	}
+	setHeap(Buf::make(p, n, n));
+}
+
+// Appends in place when there is room (inside the object, or in a body this string alone holds);
+// otherwise moves to a body with twice the room, so that a string built by appending costs
+// amortized linear time. p may point into this string's own text: the bytes it points at are
+// never written before they are copied, and an old body is released only after that.
+String& String::appendBytes(const char* p, size_t n)
+{
+	if (n == 0)
+	{
+		return *this;
+	}
+	const size_t len = size();
+	const size_t total = len + n;
+	if (total <= INLINE_MAX)
+	{
+		// A text this short is never in a body, so this string is inline too.
+		std::memmove(m_rep + len, p, n);
+		m_rep[total] = '\0';
+		m_rep[TAG] = static_cast<char>(total);
+		return *this;
+	}
+	Buf* old = isHeap() ? heap() : nullptr;
+	if (old && old->unshared() && total <= old->cap)
+	{
+		std::memmove(old->chars() + len, p, n);
+		old->chars()[total] = '\0';
+		old->len = total;
+		return *this;
+	}
+	Buf* grown = Buf::make(data(), len, std::max(total, 2 * len));
+	std::memcpy(grown->chars() + len, p, n);
+	grown->chars()[total] = '\0';
+	grown->len = total;
+	if (old)
+	{
+		Buf::release(old);
+	}
+	setHeap(grown);
+	return *this;
+}
+
+String::String() : m_rep()
 {
 }
 
-String::String(const char* str) : m_buf(str ? Buf::make(viewOf(str)) : nullptr)
+String::String(const String& arg)
 {
-}
-
-String::String(const char* str, size_t len)
-	: m_buf(str ? Buf::make(std::string_view(str, len)) : nullptr)
-{
-}
-
-String::String(const String& arg) : m_buf(arg.m_buf)
-{
-	Buf::acquire(m_buf);
-}
-
-String::String(Int32 val) : m_buf(Buf::make(std::to_string(val)))
-{
-}
-
-String::String(UInt32 val) : m_buf(Buf::make(std::to_string(val)))
-{
-}
-
-String::String(Int64 val) : m_buf(Buf::make(std::to_string(val)))
-{
-}
-
-String::String(UInt64 val) : m_buf(Buf::make(std::to_string(val)))
-{
-}
-
-String::String(Real64 val) : m_buf(nullptr)
-{
-	std::ostringstream os;
-	os << val;
-	m_buf = Buf::make(os.str());
-}
-
-String::String(Bool parm) : m_buf(Buf::make(parm ? "true" : "false"))
-{
-}
-
-String::String(char c) : m_buf(c ? Buf::make(&c, 1, 1) : nullptr)
-{
-}
-
-String::String(const CIMObjectPath& cop) : m_buf(nullptr)
-{
-	*this = cop.toString();
+	std::memcpy(m_rep, arg.m_rep, REP_SIZE);
+	if (isHeap())
+	{
+		Buf::acquire(heap());
+	}
 }
 
 String::~String()
 {
-	Buf::release(m_buf);
+	if (isHeap())
+	{
+		Buf::release(heap());
+	}
 }
 
 String& String::operator=(const String& arg)
 {
-	Buf::acquire(arg.m_buf);
-	Buf::release(m_buf);
-	m_buf = arg.m_buf;
+	if (this != &arg)
+	{
+		if (arg.isHeap())
+		{
+			Buf::acquire(arg.heap());
+		}
+		if (isHeap())
+		{
+			Buf::release(heap());
+		}
+		std::memcpy(m_rep, arg.m_rep, REP_SIZE);
+	}
 	return *this;
 }
 
-// The bytes, for reading.
-#define VIEW (m_buf ? m_buf->view() : std::string_view())
+String& String::erase()
+{
+	assign(nullptr, 0);
+	return *this;
+}
+
+// --- Everything else goes through the members above.
 
 namespace
 {
 
-// Replaces s's contents with text (which must not point into s).
-void assignView(String& s, std::string_view text)
+// Decimal text of any integer, without going through the heap.
+template<class T> void assignDecimal(String& s, T val)
 {
-	s = String(text.data(), text.size());
+	char text[24];   // the longest is "-9223372036854775808"
+	const std::to_chars_result r = std::to_chars(text, text + sizeof text, val);
+	s = String(text, static_cast<size_t>(r.ptr - text));
 }
 
 } // namespace
 
+String::String(const char* str) : m_rep()
+{
+	if (str)
+	{
+		assign(str, std::strlen(str));
+	}
+}
+
+String::String(const char* str, size_t len) : m_rep()
+{
+	if (str)
+	{
+		assign(str, len);
+	}
+}
+
+String::String(Int32 val) : m_rep()
+{
+	assignDecimal(*this, val);
+}
+
+String::String(UInt32 val) : m_rep()
+{
+	assignDecimal(*this, val);
+}
+
+String::String(Int64 val) : m_rep()
+{
+	assignDecimal(*this, val);
+}
+
+String::String(UInt64 val) : m_rep()
+{
+	assignDecimal(*this, val);
+}
+
+String::String(Real64 val) : m_rep()
+{
+	std::ostringstream os;
+	os << val;
+	const std::string text = os.str();
+	assign(text.data(), text.size());
+}
+
+String::String(Bool parm) : m_rep()
+{
+	const std::string_view text = parm ? "true" : "false";
+	assign(text.data(), text.size());
+}
+
+String::String(char c) : m_rep()
+{
+	if (c)
+	{
+		assign(&c, 1);
+	}
+}
+
+String::String(const CIMObjectPath& cop) : m_rep()
+{
+	*this = cop.toString();
+}
+
 size_t String::length() const
 {
-	return m_buf ? m_buf->len : 0;
+	return size();
 }
 
 bool String::empty() const
 {
-	return length() == 0;
+	return size() == 0;
 }
 
 const char* String::c_str() const
 {
-	return m_buf ? m_buf->chars() : "";
+	return data();
 }
 
 char String::charAt(size_t ndx) const
 {
-	return ndx < length() ? m_buf->chars()[ndx] : '\0';
+	return ndx < size() ? data()[ndx] : '\0';
 }
 
 const char& String::operator[](size_t ndx) const
 {
-	if (ndx >= length())
+	if (ndx >= size())
 	{
 		OW_THROW(OutOfBoundsException, "String index out of bounds");
 	}
-	return m_buf->chars()[ndx];
+	return data()[ndx];
 }
 
 char& String::operator[](size_t ndx)
 {
-	if (ndx >= length())
+	if (ndx >= size())
 	{
 		OW_THROW(OutOfBoundsException, "String index out of bounds");
 	}
-	// The caller may write through the reference: the body must be this string's alone.
-	if (m_buf->refs.load(std::memory_order_acquire) != 1)
-	{
-		Buf* own = Buf::make(m_buf->chars(), m_buf->len, m_buf->len);
-		Buf::release(m_buf);
-		m_buf = own;
-	}
-	return m_buf->chars()[ndx];
+	// The caller may write through the reference.
+	return mutableData()[ndx];
 }
 
 int String::compareTo(const String& arg) const
 {
-	return VIEW.compare(arg.m_buf ? arg.m_buf->view() : std::string_view());
+	return viewOf(*this).compare(viewOf(arg));
 }
 
 int String::compareTo(const char* arg) const
 {
-	return VIEW.compare(viewOf(arg));
+	return viewOf(*this).compare(viewOf(arg));
 }
 
 int String::compareToIgnoreCase(const String& arg) const
 {
-	return compareNoCase(c_str(), length(), arg.c_str(), arg.length());
+	return compareNoCase(data(), size(), arg.data(), arg.size());
 }
 
 int String::compareToIgnoreCase(const char* arg) const
 {
-	return compareNoCase(c_str(), length(), arg, std::strlen(arg));
+	return compareNoCase(data(), size(), arg, std::strlen(arg));
 }
 
 bool String::equals(const String& arg) const
 {
-	return m_buf == arg.m_buf || VIEW == (arg.m_buf ? arg.m_buf->view() : std::string_view());
+	// Copies of one long text share their body: no need to look at the bytes.
+	if (isHeap() && arg.isHeap() && heap() == arg.heap())
+	{
+		return true;
+	}
+	const size_t n = size();
+	return n == arg.size() && std::memcmp(data(), arg.data(), n) == 0;
 }
 
 bool String::equals(const char* arg) const
 {
-	return VIEW == viewOf(arg);
+	return viewOf(*this) == viewOf(arg);
 }
 
 bool String::equalsIgnoreCase(const String& arg) const
 {
-	return length() == arg.length()
-		&& compareNoCase(c_str(), length(), arg.c_str(), arg.length()) == 0;
+	return size() == arg.size() && compareNoCase(data(), size(), arg.data(), arg.size()) == 0;
 }
 
 bool String::equalsIgnoreCase(const char* arg) const
 {
 	const size_t n = std::strlen(arg);
-	return length() == n && compareNoCase(c_str(), n, arg, n) == 0;
+	return size() == n && compareNoCase(data(), n, arg, n) == 0;
 }
 
 bool String::startsWith(const char* arg, EIgnoreCaseFlag ignorecase) const
 {
 	const size_t n = std::strlen(arg);
-	if (n > length())
+	if (n > size())
 	{
 		return false;
 	}
-	return ignorecase == E_CASE_INSENSITIVE ? compareNoCase(c_str(), n, arg, n) == 0
-		: VIEW.compare(0, n, std::string_view(arg, n)) == 0;
+	return ignorecase == E_CASE_INSENSITIVE ? compareNoCase(data(), n, arg, n) == 0
+		: std::memcmp(data(), arg, n) == 0;
 }
 
 bool String::startsWith(const String& arg, EIgnoreCaseFlag ignorecase) const
@@ -361,19 +526,19 @@ bool String::startsWith(const String& arg, EIgnoreCaseFlag ignorecase) const
 
 bool String::startsWith(char arg) const
 {
-	return !empty() && m_buf->chars()[0] == arg;
+	return !empty() && data()[0] == arg;
 }
 
 bool String::endsWith(const char* arg, EIgnoreCaseFlag ignorecase) const
 {
 	const size_t n = std::strlen(arg);
-	if (n > length())
+	if (n > size())
 	{
 		return false;
 	}
-	const size_t from = length() - n;
-	return ignorecase == E_CASE_INSENSITIVE ? compareNoCase(c_str() + from, n, arg, n) == 0
-		: VIEW.compare(from, n, std::string_view(arg, n)) == 0;
+	const char* tail = data() + (size() - n);
+	return ignorecase == E_CASE_INSENSITIVE ? compareNoCase(tail, n, arg, n) == 0
+		: std::memcmp(tail, arg, n) == 0;
 }
 
 bool String::endsWith(const String& arg, EIgnoreCaseFlag ignorecase) const
@@ -383,56 +548,56 @@ bool String::endsWith(const String& arg, EIgnoreCaseFlag ignorecase) const
 
 bool String::endsWith(char arg) const
 {
-	return !empty() && m_buf->chars()[length() - 1] == arg;
+	return !empty() && data()[size() - 1] == arg;
 }
 
 size_t String::indexOf(char ch, size_t fromIndex) const
 {
-	return VIEW.find(ch, fromIndex);
+	return viewOf(*this).find(ch, fromIndex);
 }
 
 size_t String::indexOf(const char* arg, size_t fromIndex) const
 {
-	return VIEW.find(viewOf(arg), fromIndex);
+	return viewOf(*this).find(viewOf(arg), fromIndex);
 }
 
 size_t String::indexOf(const String& arg, size_t fromIndex) const
 {
-	return VIEW.find(arg.m_buf ? arg.m_buf->view() : std::string_view(), fromIndex);
+	return viewOf(*this).find(viewOf(arg), fromIndex);
 }
 
 size_t String::lastIndexOf(char ch, size_t fromIndex) const
 {
-	return VIEW.rfind(ch, fromIndex);
+	return viewOf(*this).rfind(ch, fromIndex);
 }
 
 size_t String::lastIndexOf(const char* arg, size_t fromIndex) const
 {
-	return VIEW.rfind(viewOf(arg), fromIndex);
+	return viewOf(*this).rfind(viewOf(arg), fromIndex);
 }
 
 size_t String::lastIndexOf(const String& arg, size_t fromIndex) const
 {
-	return VIEW.rfind(arg.m_buf ? arg.m_buf->view() : std::string_view(), fromIndex);
+	return viewOf(*this).rfind(viewOf(arg), fromIndex);
 }
 
 String String::substring(size_t beginIndex, size_t len) const
 {
-	if (beginIndex >= length())
+	const size_t n = size();
+	if (beginIndex >= n)
 	{
 		return String();
 	}
-	if (beginIndex == 0 && len >= length())
+	if (beginIndex == 0 && len >= n)
 	{
 		return *this;
 	}
-	const std::string_view part = VIEW.substr(beginIndex, len);
-	return String(part.data(), part.size());
+	return String(data() + beginIndex, std::min(len, n - beginIndex));
 }
 
 bool String::isSpaces() const
 {
-	for (char c : VIEW)
+	for (char c : viewOf(*this))
 	{
 		if (!isSpace(c))
 		{
@@ -449,40 +614,13 @@ String& String::concat(const char* arg)
 
 String& String::concat(const String& arg)
 {
-	// Keep arg's body alive: arg may be this string.
-	const String keep(arg);
-	return appendBytes(keep.c_str(), keep.length());
+	// arg may be this string: appendBytes copes with its own text as the source.
+	return appendBytes(arg.data(), arg.size());
 }
 
 String& String::concat(char arg)
 {
 	return appendBytes(&arg, 1);
-}
-
-// Appends in place when this string alone holds a body with room; otherwise moves to a body
-// with twice the room, so that a string built by appending costs amortized linear time.
-String& String::appendBytes(const char* p, size_t n)
-{
-	if (n == 0)
-	{
-		return *this;
-	}
-	const size_t len = length();
-	if (m_buf && m_buf->refs.load(std::memory_order_acquire) == 1 && len + n <= m_buf->cap)
-	{
-		std::memcpy(m_buf->chars() + len, p, n);
-		m_buf->len = len + n;
-		m_buf->chars()[len + n] = '\0';
-		return *this;
-	}
-	const size_t cap = std::max(len + n, 2 * len);
-	Buf* grown = Buf::make(c_str(), len, cap);
-	std::memcpy(grown->chars() + len, p, n);
-	grown->len = len + n;
-	grown->chars()[len + n] = '\0';
-	Buf::release(m_buf);
-	m_buf = grown;
-	return *this;
 }
 
 String& String::operator+=(const String& arg)
@@ -502,50 +640,53 @@ String& String::operator+=(char arg)
 
 String& String::toLowerCase()
 {
-	std::string s(VIEW);
-	for (char& c : s)
+	const size_t n = size();
+	char* p = n ? mutableData() : nullptr;
+	for (size_t i = 0; i < n; ++i)
 	{
-		c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+		p[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(p[i])));
 	}
-	assignView(*this, s);
 	return *this;
 }
 
 String& String::toUpperCase()
 {
-	std::string s(VIEW);
-	for (char& c : s)
+	const size_t n = size();
+	char* p = n ? mutableData() : nullptr;
+	for (size_t i = 0; i < n; ++i)
 	{
-		c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+		p[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(p[i])));
 	}
-	assignView(*this, s);
 	return *this;
 }
 
 String& String::ltrim()
 {
+	const char* p = data();
+	const size_t n = size();
 	size_t i = 0;
-	while (i < length() && isSpace(m_buf->chars()[i]))
+	while (i < n && isSpace(p[i]))
 	{
 		++i;
 	}
 	if (i > 0)
 	{
-		*this = substring(i);
+		assign(p + i, n - i);
 	}
 	return *this;
 }
 
 String& String::rtrim()
 {
-	size_t n = length();
-	while (n > 0 && isSpace(m_buf->chars()[n - 1]))
+	const char* p = data();
+	size_t n = size();
+	while (n > 0 && isSpace(p[n - 1]))
 	{
 		--n;
 	}
-	if (n < length())
+	if (n < size())
 	{
-		*this = substring(0, n);
+		assign(p, n);
 	}
 	return *this;
 }
@@ -555,20 +696,16 @@ String& String::trim()
 	return rtrim().ltrim();
 }
 
-String& String::erase()
-{
-	Buf::release(m_buf);
-	m_buf = nullptr;
-	return *this;
-}
-
 String& String::erase(size_t idx, size_t len)
 {
-	if (idx < length() && len > 0)
+	const size_t n = size();
+	if (idx < n && len > 0)
 	{
-		std::string s(VIEW);
-		s.erase(idx, len);
-		assignView(*this, s);
+		const size_t cut = std::min(len, n - idx);
+		char* p = mutableData();
+		std::memmove(p + idx, p + idx + cut, n - idx - cut);
+		// Shortens in place, or moves a text that now fits back inside the object.
+		assign(p, n - cut);
 	}
 	return *this;
 }
@@ -579,7 +716,10 @@ int String::format(const char* fmt, ...)
 	va_start(ap, fmt);
 	va_list ap2;
 	va_copy(ap2, ap);
-	const int n = std::vsnprintf(nullptr, 0, fmt, ap);
+	// Most results fit inside the object: try a buffer of that size first. The arguments may
+	// point into this string, so nothing is replaced until the text is complete.
+	char shortText[INLINE_MAX + 1];
+	const int n = std::vsnprintf(shortText, sizeof shortText, fmt, ap);
 	va_end(ap);
 	if (n < 0)
 	{
@@ -587,11 +727,16 @@ int String::format(const char* fmt, ...)
 		erase();
 		return 0;
 	}
-	std::string s(static_cast<size_t>(n) + 1, '\0');
-	std::vsnprintf(&s[0], s.size(), fmt, ap2);
+	if (static_cast<size_t>(n) <= INLINE_MAX)
+	{
+		va_end(ap2);
+		assign(shortText, static_cast<size_t>(n));
+		return n;
+	}
+	std::string text(static_cast<size_t>(n) + 1, '\0');
+	std::vsnprintf(&text[0], text.size(), fmt, ap2);
 	va_end(ap2);
-	s.resize(static_cast<size_t>(n));
-	assignView(*this, s);
+	assign(text.data(), static_cast<size_t>(n));
 	return n;
 }
 
@@ -604,7 +749,7 @@ StringArray String::tokenize(const char* delims, EReturnTokensFlag returnDelimit
 	EEmptyTokenReturnFlag returnEmptyTokens) const
 {
 	StringArray tokens;
-	const std::string_view s = VIEW;
+	const std::string_view s = viewOf(*this);
 	const std::string_view d = delims ? viewOf(delims) : std::string_view();
 	size_t start = 0;
 	bool afterDelimiter = false;  // an empty token is one between two delimiters
@@ -694,8 +839,6 @@ bool String::toBool() const
 	}
 	conversionFailed(*this, "bool");
 }
-
-#undef VIEW
 
 String operator+(const String& s1, const String& s2)
 {

@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -96,6 +98,237 @@ TEST(CIMProperty, IsAKeyByATrueKeyQualifierOrAReferenceType)
 	// Properties compare by name only, in any case.
 	EXPECT_EQ(CIMProperty("dn", CIMValue(UInt32(2))), p);
 	EXPECT_NE(CIMProperty("Port", CIMValue(UInt32(1))), p);
+}
+
+// A property with every field set, the texts longer than a short string kept in place.
+CIMProperty fullProperty(const char* name, const char* text)
+{
+	CIMProperty p(name, CIMDataType::STRING);
+	p.setValue(CIMValue(text));
+	p.setQualifier(CIMQualifier::createKeyQualifier());
+	p.setQualifier(CIMQualifier("Description").setValue(CIMValue("the terminal's own number")));
+	return p;
+}
+
+bool holds(const CIMProperty& p, const char* name, const char* text, size_t qualifiers)
+{
+	return p && p.getName() == name && p.getValue() == CIMValue(text)
+		&& p.getDataType().getType() == CIMDataType::STRING && p.getQualifiers().size() == qualifiers
+		&& p.isKey() == (qualifiers != 0);
+}
+
+TEST(CIMProperty, NullOnlyByTheTagAndThenEveryOtherMemberThrows)
+{
+	const CIMProperty def;
+	EXPECT_TRUE(def);
+	EXPECT_EQ(def.getName(), "");
+	EXPECT_EQ(def.getDataType().getType(), CIMDataType::CIMNULL);
+	EXPECT_FALSE(def.getValue());
+	EXPECT_TRUE(def.getQualifiers().empty());
+	EXPECT_FALSE(def.isKey());
+
+	// Emptying every field of a property does not make it null.
+	CIMProperty emptied("x", CIMValue("v"));
+	emptied.setDataType(CIMDataType(CIMNULL));
+	emptied.setValue(CIMValue(CIMNULL));
+	emptied.setName("");
+	emptied.clearQualifiers();
+	EXPECT_TRUE(emptied);
+	EXPECT_FALSE(!emptied);
+	EXPECT_EQ(emptied, def);
+
+	CIMProperty null(CIMNULL);
+	EXPECT_FALSE(null);
+	EXPECT_TRUE(!null);
+	EXPECT_THROW(null.getName(), Exception);
+	EXPECT_THROW(null.setName("x"), Exception);
+	EXPECT_THROW(null.getValue(), Exception);
+	EXPECT_THROW(null.getValueT(), Exception);
+	EXPECT_THROW(null.setValue(CIMValue("v")), Exception);
+	EXPECT_THROW(null.setValue(CIMValue(CIMNULL)), Exception);
+	EXPECT_THROW(null.getDataType(), Exception);
+	EXPECT_THROW(null.setDataType(CIMDataType::STRING), Exception);
+	EXPECT_THROW(null.setDataType(CIMDataType(CIMDataType::STRING)), Exception);
+	EXPECT_THROW(null.getQualifiers(), Exception);
+	EXPECT_THROW(null.setQualifiers(CIMQualifierArray()), Exception);
+	EXPECT_THROW(null.getQualifier("Key"), Exception);
+	EXPECT_THROW(null.setQualifier(CIMQualifier("Key")), Exception);
+	EXPECT_THROW(null.addQualifier(CIMQualifier("Key")), Exception);
+	EXPECT_THROW(null.removeQualifier("Key"), Exception);
+	EXPECT_THROW(null.clearQualifiers(), Exception);
+	EXPECT_THROW(null.hasTrueQualifier("Key"), Exception);
+	EXPECT_THROW(null.isKey(), Exception);
+	EXPECT_THROW(null.isReference(), Exception);
+	EXPECT_THROW(null.toString(), Exception);
+	EXPECT_FALSE(null);   // a failed setter does not bring it to life
+
+	EXPECT_EQ(null, CIMProperty(CIMNULL));
+	EXPECT_NE(null, def);
+	EXPECT_NE(def, null);
+
+	// Nullness travels with copies and assignments, both ways.
+	const CIMProperty copied(null);
+	EXPECT_FALSE(copied);
+	CIMProperty live = fullProperty("DeviceID", "terminal-4000-on-floor-3");
+	live = null;
+	EXPECT_FALSE(live);
+	EXPECT_THROW(live.getName(), Exception);
+	live = fullProperty("DeviceID", "terminal-4000-on-floor-3");
+	EXPECT_TRUE(holds(live, "DeviceID", "terminal-4000-on-floor-3", 2));
+
+	// An instance refuses a null property before it changes anything.
+	CIMInstance inst("Test_Terminal");
+	inst.setProperty(CIMProperty("", CIMValue("unnamed")));
+	EXPECT_THROW(inst.setProperty(null), Exception);
+	EXPECT_THROW(inst.updatePropertyValue(null), Exception);
+	EXPECT_EQ(inst.getProperties().size(), 1u);
+	EXPECT_EQ(inst.getPropertyValue(""), CIMValue("unnamed"));
+}
+
+TEST(CIMProperty, CopiesAreIndependentValuesAndSelfAssignmentKeepsEverything)
+{
+	// Each length either side of where a name or text may move from in place to the heap.
+	const char* const texts[] = {"", "a", "sixteen-bytes-xx", "twenty-three-bytes-long",
+		"twenty-four-bytes-long-x", "a text well past any short-string limit, 52 bytes..."};
+	for (const char* name : texts)
+	{
+		for (const char* text : texts)
+		{
+			SCOPED_TRACE(std::string(name) + " = " + text);
+			const CIMProperty original = fullProperty(name, text);
+
+			CIMProperty copy(original);
+			copy.setName("Other");
+			copy.setValue(CIMValue("changed"));
+			copy.removeQualifier("Key");
+			EXPECT_TRUE(holds(original, name, text, 2));
+			EXPECT_EQ(copy.getName(), "Other");
+			EXPECT_FALSE(copy.isKey());
+
+			CIMProperty assigned("Port", CIMValue(UInt32(5060)));
+			assigned = original;
+			assigned.setDataType(CIMDataType::UINT16);
+			assigned.setQualifiers(CIMQualifierArray());
+			EXPECT_TRUE(holds(original, name, text, 2));
+			EXPECT_EQ(assigned.getDataType().getType(), CIMDataType::UINT16);
+			EXPECT_EQ(assigned.getValue(), CIMValue(text));   // kept as it was
+
+			// The original changing afterwards leaves a copy alone too.
+			CIMProperty source = fullProperty(name, text);
+			const CIMProperty kept(source);
+			source.setName("Renamed");
+			source.setValue(CIMValue(CIMNULL));
+			source.clearQualifiers();
+			EXPECT_TRUE(holds(kept, name, text, 2));
+
+			CIMProperty self = fullProperty(name, text);
+			CIMProperty& alias = self;
+			self = alias;
+			EXPECT_TRUE(holds(self, name, text, 2));
+			self = CIMProperty(self);
+			EXPECT_TRUE(holds(self, name, text, 2));
+		}
+	}
+}
+
+TEST(CIMProperty, CopiesOfOnePropertyChangeIndependentlyInOtherThreads)
+{
+	const CIMProperty shared = fullProperty("SystemCreationClassName", "a text past any short-string limit");
+	std::atomic<int> wrong{0};
+	std::vector<std::thread> threads;
+	for (int t = 0; t < 4; ++t)
+	{
+		threads.emplace_back([&, t] {
+			const String mine = "value of thread " + String(Int32(t)) + ", long enough for the heap";
+			for (int i = 0; i < 300; ++i)
+			{
+				CIMProperty p(shared);
+				p.setValue(CIMValue(mine));
+				p.setQualifier(CIMQualifier("Description").setValue(CIMValue(mine)));
+				p.setName(mine);
+				CIMProperty q;
+				q = p;
+				p.clearQualifiers();
+				if (q.getValue() != CIMValue(mine) || q.getName() != mine || !q.isKey()
+					|| q.getQualifier("description").getValue() != CIMValue(mine) || p.isKey()
+					|| !holds(shared, "SystemCreationClassName", "a text past any short-string limit", 2))
+				{
+					++wrong;
+				}
+			}
+		});
+	}
+	for (std::thread& th : threads)
+	{
+		th.join();
+	}
+	EXPECT_EQ(wrong.load(), 0);
+	EXPECT_TRUE(holds(shared, "SystemCreationClassName", "a text past any short-string limit", 2));
+}
+
+TEST(CIMInstance, HoldsItsPropertiesAsValuesThroughGrowthAndKeyChanges)
+{
+	CIMInstance inst("Test_Terminal");
+	std::vector<std::string> expected;
+	for (int i = 0; i < 40; ++i)
+	{
+		const std::string name = "Property_" + std::to_string(i) + (i % 2 ? "_with_a_longer_name" : "");
+		expected.push_back(name);
+		if (i == 4)
+		{
+			inst.setProperty(keyProperty(name.c_str(), CIMValue(UInt32(i))));
+		}
+		else
+		{
+			inst.setProperty(name.c_str(), CIMValue(String(name.c_str())));
+		}
+	}
+	EXPECT_EQ(names(inst.getProperties()), expected);
+	for (int i = 0; i < 40; ++i)
+	{
+		if (i != 4)
+		{
+			const String upper = String(expected[i].c_str()).toUpperCase();
+			EXPECT_EQ(inst.getPropertyValue(upper), CIMValue(String(expected[i].c_str()))) << upper;
+		}
+	}
+
+	// Arrays taken out and put in are copies, whichever side changes.
+	CIMPropertyArray taken = inst.getProperties();
+	taken[0].setValue(CIMValue("taken"));
+	taken[0].setName("Renamed");
+	EXPECT_EQ(inst.getPropertyValue("Property_0"), CIMValue("Property_0"));
+	CIMPropertyArray given;
+	given.push_back(keyProperty("DeviceID", CIMValue("4000")));
+	given.push_back(CIMProperty("Label", CIMValue("desk")));
+	CIMInstance other("Test_Terminal");
+	other.setProperties(given);
+	given[0].setValue(CIMValue("changed"));
+	given[1].setName("Changed");
+	EXPECT_EQ(other.getPropertyValue("DeviceID"), CIMValue("4000"));
+	EXPECT_TRUE(other.getProperty("Label"));
+	EXPECT_EQ(other.getKeyValuePairs()[0].getValue(), CIMValue("4000"));
+
+	// The key list holds its own copies, brought up to date with each change of a key.
+	inst.setProperty("property_4", CIMValue(UInt32(99)));
+	ASSERT_EQ(inst.getKeyValuePairs().size(), 1u);
+	EXPECT_EQ(inst.getKeyValuePairs()[0].getValue(), CIMValue(UInt32(99)));
+	CIMProperty key = inst.getProperty("Property_4");
+	key.setValue(CIMValue(UInt32(7)));
+	EXPECT_EQ(inst.getKeyValuePairs()[0].getValue(), CIMValue(UInt32(99)));
+	inst.updatePropertyValue(key);
+	EXPECT_EQ(inst.getKeyValuePairs()[0].getValue(), CIMValue(UInt32(7)));
+	inst.setProperty(CIMProperty("PROPERTY_4", CIMValue(UInt32(8))));   // no longer a key
+	EXPECT_TRUE(inst.getKeyValuePairs().empty());
+	EXPECT_EQ(names(inst.getProperties())[4], "PROPERTY_4");
+
+	// A copy of the instance keeps its properties when the original's change.
+	const CIMInstance snapshot(inst);
+	inst.setProperty("Property_39_with_a_longer_name", CIMValue("changed"));
+	inst.removeProperty("Property_0");
+	EXPECT_EQ(snapshot.getProperties().size(), 40u);
+	EXPECT_EQ(snapshot.getPropertyValue("Property_39_with_a_longer_name"),
+		CIMValue("Property_39_with_a_longer_name"));
 }
 
 TEST(CIMInstance, SetPropertyReplacesByNameOrAppendsInOrder)

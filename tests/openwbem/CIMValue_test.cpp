@@ -1,4 +1,5 @@
-// CIMDataType, CIMValue and CIMValueCast: typing, strict reads, text forms and conversion.
+// CIMDataType, CIMValue and CIMValueCast: typing, strict reads, text forms and conversion, and
+// CIMValue's value semantics (copies, assignment between kinds, null, threads).
 #include "OW_CIMClass.hpp"
 #include "OW_CIMDataType.hpp"
 #include "OW_CIMException.hpp"
@@ -11,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <limits>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -190,6 +195,207 @@ TEST(CIMValue, EqualityAndOrderAreTypeSensitive)
 	EXPECT_TRUE(CIMValue(UInt32(2)) < CIMValue(UInt32(10)));
 	EXPECT_TRUE(CIMValue("b") > CIMValue("a"));
 	EXPECT_TRUE(CIMValue("a") <= CIMValue("a"));
+}
+
+// Longer than any String keeps inline, so its copies share or allocate a buffer.
+const char* const kLongText = "a text well beyond the length a String holds inline";
+
+// One value of each kind CIMValue holds, null included; called twice, it gives equal lists.
+std::vector<CIMValue> everyKind()
+{
+	CIMObjectPath path("Test_Class", "root/test");
+	path.setKeyValue("Name", CIMValue(kLongText));
+	CIMInstance inst("Test_Class");
+	inst.setProperty("Name", CIMValue(kLongText));
+	return {
+		CIMValue(CIMNULL), CIMValue(true), CIMValue(UInt8(200)), CIMValue(Int8(-8)),
+		CIMValue(UInt16(60000)), CIMValue(Int16(-16)), CIMValue(UInt32(4000000000u)),
+		CIMValue(Int32(-32)), CIMValue(std::numeric_limits<UInt64>::max()),
+		CIMValue(std::numeric_limits<Int64>::min()), CIMValue(Real32(0.5f)), CIMValue(-2.25),
+		CIMValue("short"), CIMValue(String(kLongText)), CIMValue(path),
+		CIMValue(CIMClass("Test_Class")), CIMValue(inst),
+		CIMValue(arrayOf<Bool>({true, false})), CIMValue(arrayOf<UInt8>({1, 2})),
+		CIMValue(arrayOf<Int8>({-1})), CIMValue(arrayOf<UInt16>({3})),
+		CIMValue(arrayOf<Int16>({-3})), CIMValue(arrayOf<UInt32>({4, 5})),
+		CIMValue(arrayOf<Int32>({-4})), CIMValue(arrayOf<UInt64>({6})),
+		CIMValue(arrayOf<Int64>({-6})), CIMValue(arrayOf<Real32>({1.5f})),
+		CIMValue(arrayOf<Real64>({2.5})),
+		CIMValue(arrayOf<String>({"s", kLongText})), CIMValue(StringArray()),
+		CIMValue(arrayOf<CIMObjectPath>({path})),
+		CIMValue(arrayOf<CIMClass>({CIMClass("Test_Class")})),
+		CIMValue(arrayOf<CIMInstance>({inst})),
+	};
+}
+
+TEST(CIMValueSemantics, AssignmentBetweenAnyTwoKindsCopiesTheValueAndLeavesTheSourceAlone)
+{
+	const std::vector<CIMValue> kinds = everyKind();
+	const std::vector<CIMValue> expected = everyKind();
+	for (size_t i = 0; i < kinds.size(); ++i)
+	{
+		for (size_t j = 0; j < kinds.size(); ++j)
+		{
+			CIMValue target(kinds[i]);
+			ASSERT_EQ(target, expected[i]) << i;
+			target = kinds[j];
+			EXPECT_EQ(target, expected[j]) << i << " := " << j;
+			EXPECT_EQ(target.toMOF(), expected[j].toMOF()) << i << " := " << j;
+			EXPECT_EQ(bool(target), bool(expected[j])) << i << " := " << j;
+			target.setNull();
+			EXPECT_FALSE(target);
+		}
+	}
+	for (size_t i = 0; i < kinds.size(); ++i)
+	{
+		EXPECT_EQ(kinds[i], expected[i]) << i;
+		EXPECT_EQ(kinds[i].toString(), expected[i].toString()) << i;
+	}
+}
+
+TEST(CIMValueSemantics, SelfAssignmentKeepsEveryKindOfValue)
+{
+	std::vector<CIMValue> kinds = everyKind();
+	const std::vector<CIMValue> expected = everyKind();
+	for (size_t i = 0; i < kinds.size(); ++i)
+	{
+		CIMValue& v = kinds[i];
+		const CIMValue& same = kinds[i];
+		v = same;
+		EXPECT_EQ(v, expected[i]) << i;
+		v.set(same);
+		EXPECT_EQ(v.toMOF(), expected[i].toMOF()) << i;
+	}
+}
+
+// The String beside the tag shares the CIMValue's storage: texts of every length on either side
+// of String's own inline limit must come through copies and reassignments whole.
+TEST(CIMValueSemantics, TextsOfEveryLengthSurviveCopiesAndReassignment)
+{
+	std::vector<CIMValue> values;
+	std::vector<std::string> texts;
+	for (size_t n = 0; n <= 64; ++n)
+	{
+		std::string t;
+		for (size_t k = 0; k < n; ++k)
+		{
+			t += char('a' + (n + k) % 26);
+		}
+		texts.push_back(t);
+		values.push_back(CIMValue(String(t.c_str())));
+	}
+	for (size_t n = 0; n < values.size(); ++n)
+	{
+		const size_t other = values.size() - 1 - n;
+		CIMValue copy(values[n]);
+		copy = values[other];
+		EXPECT_EQ(copy.toString(), texts[other].c_str());
+		copy = CIMValue(UInt32(n));
+		EXPECT_EQ(copy.toUInt32(), n);
+		copy = values[n];
+		String read;
+		copy.get(read);
+		EXPECT_EQ(read, texts[n].c_str()) << n;
+		EXPECT_EQ(read.length(), n);
+		EXPECT_EQ(values[n].toString(), texts[n].c_str()) << n;
+	}
+}
+
+TEST(CIMValueSemantics, NullDiffersFromEveryValueIncludingZeroesAndEmpties)
+{
+	const CIMValue null(CIMNULL);
+	const CIMValue zeroes[] = {CIMValue(false), CIMValue(UInt8(0)), CIMValue(Int64(0)),
+		CIMValue(0.0), CIMValue(""), CIMValue(String()), CIMValue(StringArray()),
+		CIMValue(UInt8Array()), CIMValue(CIMObjectPath()), CIMValue(CIMInstance())};
+	for (const CIMValue& z : zeroes)
+	{
+		EXPECT_TRUE(z) << z.toMOF();
+		EXPECT_FALSE(!z);
+		EXPECT_NE(z, null);
+		EXPECT_NE(null, z);
+		EXPECT_TRUE(null < z);
+		EXPECT_FALSE(z < null);
+		EXPECT_FALSE(z.sameType(null));
+		EXPECT_NO_THROW(z.getType());
+		CIMValue made(z);
+		made.setNull();
+		EXPECT_EQ(made, null);
+		EXPECT_EQ(made.toString(), "(null)");
+		EXPECT_EQ(made.toMOF(), "NULL");
+		EXPECT_THROW(made.getArraySize(), Exception);
+		made = z;
+		EXPECT_EQ(made, z);
+	}
+	EXPECT_FALSE(null < null);
+	EXPECT_TRUE(null <= null);
+}
+
+TEST(CIMValueSemantics, CopiesAndWhatIsReadFromThemAreIndependentValues)
+{
+	UInt32Array numbers = arrayOf<UInt32>({1, 2});
+	CIMValue v(numbers);
+	numbers.push_back(3);
+	EXPECT_EQ(v.getArraySize(), 2u);
+
+	UInt32Array read = v.toUInt32Array();
+	read[0] = 99;
+	EXPECT_EQ(v.toUInt32Array()[0], 1u);
+
+	const CIMValue copy(v);
+	v = CIMValue(kLongText);
+	EXPECT_EQ(copy, CIMValue(arrayOf<UInt32>({1, 2})));
+	CIMValue second(v);
+	v.setNull();
+	EXPECT_EQ(second.toString(), kLongText);
+	second = CIMValue("x");
+	EXPECT_FALSE(v);
+	EXPECT_EQ(second.toString(), "x");
+}
+
+// Each thread owns its copies and changes them while the others copy from the same sources;
+// the sources never change.
+TEST(CIMValueSemantics, CopiesCanBeChangedInOtherThreads)
+{
+	const std::vector<CIMValue> sources = everyKind();
+	const std::vector<CIMValue> expected = everyKind();
+	std::atomic<int> wrong(0);
+	std::vector<std::thread> threads;
+	for (size_t t = 0; t < 4; ++t)
+	{
+		threads.emplace_back([&sources, &expected, &wrong, t] {
+			std::vector<CIMValue> mine(sources);
+			for (size_t round = 0; round < 200; ++round)
+			{
+				for (size_t i = 0; i < mine.size(); ++i)
+				{
+					const size_t j = (i + round + t) % sources.size();
+					mine[i] = sources[j];
+					if (mine[i] != expected[j] || mine[i].toMOF() != expected[j].toMOF())
+					{
+						++wrong;
+					}
+					if (mine[i] && mine[i].getType() == CIMDataType::STRING && mine[i].isArray())
+					{
+						StringArray a = mine[i].toStringArray();
+						a.push_back(String(kLongText));
+						mine[i] = CIMValue(a);
+					}
+					else if (round % 2)
+					{
+						mine[i].setNull();
+					}
+				}
+			}
+		});
+	}
+	for (std::thread& th : threads)
+	{
+		th.join();
+	}
+	EXPECT_EQ(wrong.load(), 0);
+	for (size_t i = 0; i < sources.size(); ++i)
+	{
+		EXPECT_EQ(sources[i], expected[i]) << i;
+	}
 }
 
 TEST(CIMValue, BuildsSimpleValuesFromText)

@@ -175,6 +175,290 @@ TEST(String, SearchesTrimsAndSplits)
 	EXPECT_EQ(f, "DN-00042");
 }
 
+// The longest text a String holds inside itself; one byte more goes to a shared body.
+const size_t kInlineMax = 30;
+
+// Whether s's text lies inside the String object, i.e. it cost no allocation.
+bool heldInside(const String& s)
+{
+	const char* self = reinterpret_cast<const char*>(&s);
+	return s.c_str() >= self && s.c_str() < self + sizeof s;
+}
+
+// n distinct-looking bytes, so that a text shifted or cut by one shows.
+std::string pattern(size_t n, char first = 'a')
+{
+	std::string r;
+	for (size_t i = 0; i < n; ++i)
+	{
+		r += static_cast<char>(first + i % 26);
+	}
+	return r;
+}
+
+std::string text(const String& s)
+{
+	EXPECT_EQ(s.c_str()[s.length()], '\0') << "not NUL-terminated";
+	return std::string(s.c_str(), s.length());
+}
+
+TEST(StringStorage, ShortTextsLiveInsideTheObjectAndLongOnesShareABody)
+{
+	EXPECT_TRUE(heldInside(String()));
+	EXPECT_TRUE(heldInside(String("")));
+	EXPECT_TRUE(heldInside(String(static_cast<const char*>(nullptr))));
+	EXPECT_TRUE(heldInside(String(std::numeric_limits<Int64>::min())));
+	EXPECT_TRUE(heldInside(String(1.0 / 3)));
+
+	for (size_t n : {size_t(1), size_t(23), kInlineMax - 1, kInlineMax, kInlineMax + 1,
+		kInlineMax + 2, size_t(200)})
+	{
+		SCOPED_TRACE(n);
+		const std::string model = pattern(n);
+		const String s(model.c_str());
+		EXPECT_EQ(text(s), model);
+		EXPECT_EQ(heldInside(s), n <= kInlineMax);
+
+		String copy(s);
+		EXPECT_EQ(text(copy), model);
+		EXPECT_TRUE(copy.equals(s));
+		EXPECT_EQ(copy.c_str() == s.c_str(), n > kInlineMax) << "long copies share one body";
+		String assigned("x");
+		assigned = s;
+		EXPECT_EQ(text(assigned), model);
+
+		// A write through operator[] reaches only the string written to.
+		copy[n - 1] = '!';
+		assigned[0] = '?';
+		EXPECT_EQ(text(s), model);
+		EXPECT_EQ(text(copy), model.substr(0, n - 1) + "!");
+		EXPECT_EQ(text(assigned), "?" + model.substr(1));
+		EXPECT_FALSE(copy.equals(s));
+		EXPECT_LT(assigned.compareTo(s), 0);
+		EXPECT_EQ(heldInside(copy), n <= kInlineMax);
+	}
+}
+
+TEST(StringStorage, EmbeddedNulsKeepTheLengthOnBothSidesOfTheSwitch)
+{
+	for (size_t n : {size_t(3), kInlineMax, kInlineMax + 1, size_t(64)})
+	{
+		SCOPED_TRACE(n);
+		std::string model = pattern(n);
+		model[1] = '\0';
+		const String s(model.data(), model.size());
+		ASSERT_EQ(s.length(), n);
+		EXPECT_EQ(text(s), model);
+
+		std::string other = model;
+		other[n - 1] = '~';
+		const String t(other.data(), other.size());
+		EXPECT_FALSE(s.equals(t));
+		EXPECT_NE(s, t);
+		EXPECT_LT(s.compareTo(t), 0);
+		EXPECT_EQ(s.lastIndexOf(model.back()), n - 1);
+		EXPECT_EQ(s.indexOf(model.substr(2).c_str()), 2u);
+
+		String joined(s);
+		joined += t;
+		EXPECT_EQ(text(joined), model + other);
+		EXPECT_EQ(text(joined.substring(n)), other);
+		joined.erase(0, n);
+		EXPECT_EQ(text(joined), other);
+		EXPECT_EQ(heldInside(joined), n <= kInlineMax);
+	}
+}
+
+TEST(StringStorage, AppendingGrowsAcrossTheSwitchWithoutTouchingEarlierCopies)
+{
+	String grown;
+	std::string model;
+	std::vector<std::pair<String, std::string>> snapshots;
+	for (size_t i = 0; i < 100; ++i)
+	{
+		const char c = static_cast<char>('A' + i % 26);
+		if (i % 3 == 0)
+		{
+			grown += c;
+		}
+		else if (i % 3 == 1)
+		{
+			const char two[] = {c, '\0'};
+			grown.concat(two);
+		}
+		else
+		{
+			grown.concat(String(c));
+		}
+		model += c;
+		ASSERT_EQ(text(grown), model);
+		ASSERT_EQ(heldInside(grown), model.size() <= kInlineMax) << model.size();
+		snapshots.emplace_back(grown, model);
+	}
+	// A copy made of a body with room to spare must not see the appends that used the room.
+	for (const auto& snap : snapshots)
+	{
+		ASSERT_EQ(text(snap.first), snap.second);
+	}
+}
+
+TEST(StringStorage, AppendingToItselfAtTheBoundary)
+{
+	// Halves that fit inside together, that just do not, and a long body with spare room.
+	for (size_t n : {kInlineMax / 2, kInlineMax / 2 + 1, kInlineMax, size_t(40)})
+	{
+		SCOPED_TRACE(n);
+		const std::string model = pattern(n);
+		String s(model.c_str());
+		s += s;
+		EXPECT_EQ(text(s), model + model);
+		s.concat(s.c_str());
+		EXPECT_EQ(text(s), model + model + model + model);
+
+		String built;
+		for (char c : model)
+		{
+			built += c;
+		}
+		const String before(built);
+		built.concat(built);
+		EXPECT_EQ(text(built), model + model);
+		EXPECT_EQ(text(before), model);
+		built = built + built;
+		EXPECT_EQ(text(built), model + model + model + model);
+	}
+}
+
+TEST(StringStorage, ShorteningMovesBackInsideAndLeavesSharedCopiesAlone)
+{
+	const std::string longModel = pattern(kInlineMax + 10);
+	const String original(longModel.c_str());
+
+	String cut(original);
+	cut.erase(5, 10);   // 30 bytes left: back inside
+	EXPECT_EQ(text(cut), longModel.substr(0, 5) + longModel.substr(15));
+	EXPECT_TRUE(heldInside(cut));
+	EXPECT_EQ(text(original), longModel);
+
+	String stillLong(original);
+	stillLong.erase(0, 1);
+	EXPECT_EQ(text(stillLong), longModel.substr(1));
+	EXPECT_FALSE(heldInside(stillLong));
+	stillLong.erase(kInlineMax);   // to the end
+	EXPECT_EQ(text(stillLong), longModel.substr(1, kInlineMax));
+	EXPECT_TRUE(heldInside(stillLong));
+	stillLong.erase(2, String::npos);
+	EXPECT_EQ(text(stillLong), longModel.substr(1, 2));
+	stillLong.erase(5, 1);   // past the end: nothing
+	EXPECT_EQ(text(stillLong), longModel.substr(1, 2));
+
+	String cleared(original);
+	cleared.erase();
+	EXPECT_TRUE(cleared.empty());
+	EXPECT_TRUE(heldInside(cleared));
+	cleared += "again";
+	EXPECT_EQ(cleared, "again");
+
+	String padded(("      \t" + longModel.substr(0, 20) + " \n   ").c_str());
+	const String paddedCopy(padded);
+	EXPECT_FALSE(heldInside(padded));
+	padded.trim();
+	EXPECT_EQ(text(padded), longModel.substr(0, 20));
+	EXPECT_TRUE(heldInside(padded));
+	EXPECT_EQ(paddedCopy.length(), 32u);
+
+	String longPadded(("  " + longModel + "  ").c_str());
+	longPadded.ltrim();
+	EXPECT_EQ(text(longPadded), longModel + "  ");
+	longPadded.rtrim();
+	EXPECT_EQ(text(longPadded), longModel);
+
+	// Changes that rewrite a long text must not write into a body with room that copies share.
+	String roomy;
+	for (char c : "  " + longModel)
+	{
+		roomy += c;
+	}
+	const String roomyCopy(roomy);
+	String trimmed(roomy);
+	trimmed.ltrim();
+	EXPECT_EQ(text(trimmed), longModel);
+	String formatted(roomy);
+	formatted.format("%s%s", longModel.c_str(), "!");
+	EXPECT_EQ(text(formatted), longModel + "!");
+	roomy.erase(0, 2);
+	EXPECT_EQ(text(roomy), longModel);
+	EXPECT_EQ(text(roomyCopy), "  " + longModel);
+
+	EXPECT_EQ(text(original.substring(1, kInlineMax)), longModel.substr(1, kInlineMax));
+	EXPECT_TRUE(heldInside(original.substring(1, kInlineMax)));
+	EXPECT_EQ(text(original.substring(1)), longModel.substr(1));
+}
+
+TEST(StringStorage, InPlaceChangesAndFormatOnEitherSide)
+{
+	const std::string longModel = pattern(kInlineMax + 5);
+	const String original(longModel.c_str());
+	String upper(original);
+	upper.toUpperCase();
+	EXPECT_EQ(text(upper), pattern(kInlineMax + 5, 'A'));
+	EXPECT_EQ(text(original), longModel);
+	upper.toLowerCase();
+	EXPECT_TRUE(upper.equals(original));
+
+	String f("short");
+	EXPECT_EQ(f.format("%s", longModel.c_str()), static_cast<int>(longModel.size()));
+	EXPECT_EQ(text(f), longModel);
+	EXPECT_EQ(f.format("%d", 7), 1);
+	EXPECT_EQ(f, "7");
+	EXPECT_TRUE(heldInside(f));
+	// The arguments may be this string's own text.
+	f = String(pattern(kInlineMax).c_str());
+	EXPECT_EQ(f.format("%s|%s", f.c_str(), f.c_str()), static_cast<int>(2 * kInlineMax + 1));
+	EXPECT_EQ(text(f), pattern(kInlineMax) + "|" + pattern(kInlineMax));
+	EXPECT_EQ(f.format("<%s>", f.substring(0, 3).c_str()), 5);
+	EXPECT_EQ(f, "<abc>");
+	EXPECT_EQ(f.format("%.*s", static_cast<int>(kInlineMax), longModel.c_str()), 30);
+	EXPECT_EQ(text(f), longModel.substr(0, kInlineMax));
+
+	// The reference operator[] returns writes into the text itself.
+	String small("abc");
+	char& middle = small[1];
+	middle = 'X';
+	EXPECT_EQ(small, "aXc");
+
+	const StringArray parts = String((longModel + "," + "ab" + "," + longModel).c_str()).tokenize(",");
+	ASSERT_EQ(parts.size(), 3u);
+	EXPECT_EQ(text(parts[0]), longModel);
+	EXPECT_EQ(parts[1], "ab");
+	EXPECT_EQ(parts[2], parts[0]);
+}
+
+TEST(StringStorage, SelfAssignmentAndAssignmentAcrossTheSwitch)
+{
+	const std::string longModel = pattern(50);
+	String shortText("abc");
+	String longText(longModel.c_str());
+	String& alias = shortText;
+	shortText = alias;
+	EXPECT_EQ(shortText, "abc");
+	String& longAlias = longText;
+	longText = longAlias;
+	EXPECT_EQ(text(longText), longModel);
+
+	String s(shortText);
+	s = longText;          // short to long
+	EXPECT_EQ(text(s), longModel);
+	s = shortText;         // long to short: the body stays alive for longText
+	EXPECT_EQ(s, "abc");
+	EXPECT_EQ(text(longText), longModel);
+	s = String(longModel.c_str());
+	s = s.substring(1);
+	EXPECT_EQ(text(s), longModel.substr(1));
+	s = s.substring(0, 3);
+	EXPECT_EQ(text(s), longModel.substr(1, 3));
+}
+
 TEST(Array, CopiesAreIndependentValues)
 {
 	Array<int> a;
