@@ -22,12 +22,15 @@ const char* const kClass = "CIMInstance";
 
 template<class D> void rebuildKeys(D& d)
 {
+	// Read through a const view: the non-const operator[] would first give this instance a
+	// copy of every property of an array it still shares with the caller.
+	const CIMPropertyArray& properties = d.properties;
 	CIMPropertyArray keys;
-	for (size_t i = 0; i < d.properties.size(); ++i)
+	for (size_t i = 0; i < properties.size(); ++i)
 	{
-		if (d.properties[i].isKey())
+		if (properties[i].isKey())
 		{
-			keys.push_back(d.properties[i]);
+			keys.push_back(properties[i]);
 		}
 	}
 	d.keys = keys;
