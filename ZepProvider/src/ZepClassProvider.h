@@ -37,6 +37,7 @@
 
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zep {
@@ -108,7 +109,7 @@ void copyProperty(const typename MemberTraits<decltype(Getter)>::Class& object, 
     if ((object.*Getter)(value, qualifiers) != kPropertyOk) return;  // no value: left out
     OpenWBEM::CIMProperty property(name, toCIMValue(value));
     if (!qualifiers.empty()) property.setQualifiers(qualifiers);
-    properties.push_back(property);
+    properties.push_back(std::move(property));
 }
 
 template <auto Getter>

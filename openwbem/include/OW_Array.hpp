@@ -74,6 +74,9 @@ public:
 	const_reverse_iterator rend() const { return cv().rend(); }
 
 	void push_back(const T& x) { mv().push_back(x); }
+#if __cplusplus >= 201103L
+	void push_back(T&& x) { mv().push_back(static_cast<T&&>(x)); }
+#endif
 	void append(const T& x) { push_back(x); }
 	Array<T>& operator+=(const T& x) { push_back(x); return *this; }
 	void appendArray(const Array<T>& x)

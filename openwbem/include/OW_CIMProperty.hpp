@@ -31,6 +31,11 @@ public:
 	// Typed, with the null value.
 	CIMProperty(const String& name, const CIMDataType& dataType);
 	CIMProperty(const CIMProperty& x);
+#if __cplusplus >= 201103L
+	// Takes the fields over; x keeps its nullness with emptied fields.
+	CIMProperty(CIMProperty&& x) noexcept;
+	CIMProperty& operator=(CIMProperty&& x) noexcept;
+#endif
 	~CIMProperty();
 	CIMProperty& operator=(const CIMProperty& x);
 

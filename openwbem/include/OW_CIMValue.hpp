@@ -31,6 +31,11 @@ class CIMValue
 public:
 	explicit CIMValue(CIMNULL_t);
 	CIMValue(const CIMValue& x);
+#if __cplusplus >= 201103L
+	// Takes the value over; x is left holding a value of its type, possibly emptied.
+	CIMValue(CIMValue&& x) noexcept;
+	CIMValue& operator=(CIMValue&& x) noexcept;
+#endif
 	explicit CIMValue(Bool x);
 	explicit CIMValue(bool x);
 	explicit CIMValue(UInt8 x);

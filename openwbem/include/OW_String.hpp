@@ -34,6 +34,11 @@ public:
 	String(const char* str);
 	explicit String(const char* str, size_t len);
 	String(const String& arg);
+#if __cplusplus >= 201103L
+	// Takes the text over and leaves arg empty.
+	String(String&& arg) noexcept;
+	String& operator=(String&& arg) noexcept;
+#endif
 	// Decimal text. UInt16, UInt8 and bool promote to Int32 (so String(true) is "1").
 	explicit String(Int32 val);
 	explicit String(UInt32 val);

@@ -5,6 +5,8 @@
 #include "OW_NULLValueException.hpp"
 #include "Bodies.hpp"
 
+#include <utility>
+
 namespace OpenWBEM
 {
 
@@ -57,6 +59,30 @@ CIMProperty::CIMProperty(const String& name, const CIMDataType& dataType)
 // Member-wise: each field is a value of its own.
 CIMProperty::CIMProperty(const CIMProperty& x) = default;
 CIMProperty::~CIMProperty() = default;
+
+// By hand: a defaulted move would not be noexcept (the type and qualifier handles only copy,
+// which counts and never throws), and the arrays that hold properties only move noexcept ones.
+CIMProperty::CIMProperty(CIMProperty&& x) noexcept
+	: m_name(std::move(x.m_name))
+	, m_value(std::move(x.m_value))
+	, m_type(x.m_type)
+	, m_qualifiers(x.m_qualifiers)
+	, m_null(x.m_null)
+{
+}
+
+CIMProperty& CIMProperty::operator=(CIMProperty&& x) noexcept
+{
+	if (this != &x)
+	{
+		m_name = std::move(x.m_name);
+		m_value = std::move(x.m_value);
+		m_type = x.m_type;
+		m_qualifiers = x.m_qualifiers;
+		m_null = x.m_null;
+	}
+	return *this;
+}
 CIMProperty& CIMProperty::operator=(const CIMProperty& x) = default;
 
 String CIMProperty::getName() const

@@ -278,6 +278,23 @@ CIMValue::CIMValue(const CIMValue& x)
 	::new (&m_storage) Variant(stored(&x.m_storage));
 }
 
+// Every alternative moves without throwing: numbers, String, and handles whose copy only counts.
+static_assert(std::is_nothrow_move_constructible_v<String>, "String moves without throwing");
+
+CIMValue::CIMValue(CIMValue&& x) noexcept
+{
+	::new (&m_storage) Variant(std::move(stored(&x.m_storage)));
+}
+
+CIMValue& CIMValue::operator=(CIMValue&& x) noexcept
+{
+	if (this != &x)
+	{
+		stored(&m_storage) = std::move(stored(&x.m_storage));
+	}
+	return *this;
+}
+
 CIMValue::~CIMValue()
 {
 	stored(&m_storage).~Variant();

@@ -313,6 +313,28 @@ String::String(const String& arg)
 	}
 }
 
+String::String(String&& arg) noexcept
+{
+	std::memcpy(m_rep, arg.m_rep, REP_SIZE);
+	arg.m_rep[0] = '\0';
+	arg.m_rep[TAG] = 0;
+}
+
+String& String::operator=(String&& arg) noexcept
+{
+	if (this != &arg)
+	{
+		if (isHeap())
+		{
+			Buf::release(heap());
+		}
+		std::memcpy(m_rep, arg.m_rep, REP_SIZE);
+		arg.m_rep[0] = '\0';
+		arg.m_rep[TAG] = 0;
+	}
+	return *this;
+}
+
 String::~String()
 {
 	if (isHeap())

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace
@@ -329,6 +330,44 @@ TEST(CIMInstance, HoldsItsPropertiesAsValuesThroughGrowthAndKeyChanges)
 	EXPECT_EQ(snapshot.getProperties().size(), 40u);
 	EXPECT_EQ(snapshot.getPropertyValue("Property_39_with_a_longer_name"),
 		CIMValue("Property_39_with_a_longer_name"));
+}
+
+// Properties and values moved into an array arrive whole; what they were moved from stays
+// usable, and a null property stays null.
+TEST(CIMProperty, MovesCarryNameValueTypeAndNullnessIntoArrays)
+{
+	const std::string text(40, 't');
+	CIMPropertyArray props;
+	CIMProperty described(String("Description"), CIMValue(String(text.c_str())));
+	CIMQualifierArray quals;
+	quals.push_back(CIMQualifier(String("Key")));
+	described.setQualifiers(quals);
+	props.push_back(std::move(described));
+	props.push_back(CIMProperty(String("DN"), CIMValue(UInt32(7))));
+	CIMProperty none(CIMNULL);
+	props.push_back(std::move(none));
+
+	ASSERT_EQ(props.size(), 3u);
+	EXPECT_EQ(props[0].getName(), "Description");
+	EXPECT_EQ(props[0].getValue().toString(), text.c_str());
+	EXPECT_EQ(props[0].getQualifiers().size(), 1u);
+	EXPECT_EQ(props[1].getValue().toUInt32(), 7u);
+	EXPECT_EQ(props[1].getDataType().getType(), CIMDataType::UINT32);
+	EXPECT_FALSE(props[2]);
+	EXPECT_FALSE(none);
+
+	described.setName("Reused");
+	described.setValue(CIMValue(String("short")));
+	EXPECT_EQ(described.getName(), "Reused");
+	EXPECT_EQ(props[0].getName(), "Description");
+
+	CIMValue value(String(text.c_str()));
+	CIMValue taken(std::move(value));
+	EXPECT_EQ(taken.toString(), text.c_str());
+	value = CIMValue(UInt8(3));
+	EXPECT_EQ(value.toUInt8(), 3);
+	taken = std::move(value);
+	EXPECT_EQ(taken.getType(), CIMDataType::UINT8);
 }
 
 TEST(CIMInstance, SetPropertyReplacesByNameOrAppendsInOrder)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -457,6 +458,37 @@ TEST(StringStorage, SelfAssignmentAndAssignmentAcrossTheSwitch)
 	EXPECT_EQ(text(s), longModel.substr(1));
 	s = s.substring(0, 3);
 	EXPECT_EQ(text(s), longModel.substr(1, 3));
+}
+
+// A move takes the text, short or shared, and leaves an empty string that can be used again; a
+// move over a string that held a shared text gives that text up.
+TEST(StringStorage, MovesTakeTheTextAndLeaveAnEmptyUsableString)
+{
+	const std::string longText(64, 'x');
+	String shortSource("DN");
+	String longSource(longText.c_str());
+	const String longCopy(longSource);
+
+	String shortTaken(std::move(shortSource));
+	String longTaken(std::move(longSource));
+	EXPECT_EQ(shortTaken, "DN");
+	EXPECT_EQ(longTaken, longText.c_str());
+	EXPECT_TRUE(shortSource.empty());
+	EXPECT_TRUE(longSource.empty());
+	EXPECT_STREQ(longSource.c_str(), "");
+	longSource += "again";
+	EXPECT_EQ(longSource, "again");
+
+	String target(longText.c_str());
+	target += "!";   // a body of its own, which the move below must release
+	target = std::move(shortTaken);
+	EXPECT_EQ(target, "DN");
+	target = std::move(longTaken);
+	EXPECT_EQ(target, longText.c_str());
+	String& alias = target;
+	target = std::move(alias);
+	EXPECT_EQ(target, longText.c_str());
+	EXPECT_EQ(longCopy, longText.c_str());
 }
 
 TEST(Array, CopiesAreIndependentValues)
