@@ -121,7 +121,7 @@ TEST_F(ConnectionTest, UseCountKeepsTheLinkUpToTheLastShutdown) {
 
     shutdown();  // the last user
     EXPECT_EQ(HUL_ERR_NOT_JOINED, HulMfwGetProcessHandle(nullptr, &own));
-    EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::threadCount() == threadsBefore; }))
+    EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::threadsBackTo(threadsBefore); }))
         << testsupport::threadCount() << " threads, " << threadsBefore << " before";
     EXPECT_EQ(fdsBefore, testsupport::openFdCount());
 
@@ -145,7 +145,7 @@ TEST_F(ConnectionTest, ShutdownEndsAConnectionStillTrying) {
     ASSERT_TRUE(waitForLog(kTrying));
     EXPECT_GT(testsupport::threadCount(), threadsBefore);
     shutdown();
-    EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::threadCount() == threadsBefore; }))
+    EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::threadsBackTo(threadsBefore); }))
         << testsupport::threadCount() << " threads, " << threadsBefore << " before";
 
     // The link starts again from scratch.

@@ -65,7 +65,7 @@ TEST_F(GatewayCrashTest, FiftyCrashesEachRaiseOneLinkDownAndLeaveNothingBehind) 
             fdsAfterFirst = testsupport::openFdCount();
         } else {
             ASSERT_TRUE(testsupport::waitUntil(
-                [&] { return testsupport::threadCount() <= threadsAfterFirst; }))
+                [&] { return testsupport::threadsBackTo(threadsAfterFirst); }))
                 << testsupport::threadCount() << " threads, " << threadsAfterFirst << " after the first cycle";
             ASSERT_LE(testsupport::openFdCount(), fdsAfterFirst);
         }

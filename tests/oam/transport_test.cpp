@@ -185,7 +185,7 @@ TEST_F(TransportTest, LinkDownIsRaisedOnceWhenTheGatewayDies) {
     EXPECT_EQ(0u, got.back().value);
     // The listener has ended, and no second link-down came before it did.
     zep.reset();
-    EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::threadCount() == threadsBefore; }));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::threadsBackTo(threadsBefore); }));
     EXPECT_EQ(1u, deliveredOfType(ZEP_EVT_LINK_DOWN));
     // The link is down: a gateway must announce it again.
     auto again = startGateway();

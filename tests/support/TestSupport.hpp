@@ -157,6 +157,10 @@ inline int countDirEntries(const char* path) {
 
 // Threads of this process.
 inline int threadCount() { return countDirEntries("/proc/self/task"); }
+// True once this process runs no more threads than `count`, so that every thread a test
+// started has ended. "No more" rather than "exactly": under an emulator the process also lists
+// the emulator's own threads, which come and go.
+inline bool threadsBackTo(int count) { return threadCount() <= count; }
 // Open file descriptors of this process (the directory stream's own is not counted).
 inline int openFdCount() { return countDirEntries("/proc/self/fd") - 1; }
 

@@ -235,7 +235,7 @@ TEST(TevoTask, AThousandEndedTasksLeaveNoThreadOrHandleBehind) {
             ASSERT_TRUE(waitUntil([&] { return probes[i].gone.load(); }));
         }
     }
-    EXPECT_TRUE(waitUntil([&] { return testsupport::threadCount() == baseline; }))
+    EXPECT_TRUE(waitUntil([&] { return testsupport::threadsBackTo(baseline); }))
         << testsupport::threadCount() << " threads, " << baseline << " before";
     for (const auto& p : probes) {
         EXPECT_TRUE(p.gone);
