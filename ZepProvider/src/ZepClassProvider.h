@@ -35,8 +35,10 @@
 #include <OW_ResultHandlerIFC.hpp>
 #include <OW_String.hpp>
 
-#include <deque>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -59,7 +61,10 @@ struct MemberTraits<int (C::*)(V)> {
     typedef V Value;
 };
 
-inline OpenWBEM::CIMValue toCIMValue(const std::string& v) { return OpenWBEM::CIMValue(OpenWBEM::String(v.c_str())); }
+// A getter's value as the instance shows it. A text runs to its first NUL.
+inline OpenWBEM::CIMValue toCIMValue(const char* text, size_t length) {
+    return OpenWBEM::CIMValue(OpenWBEM::String(text, length));
+}
 inline OpenWBEM::CIMValue toCIMValue(unsigned int v) { return OpenWBEM::CIMValue(OpenWBEM::UInt32(v)); }
 inline OpenWBEM::CIMValue toCIMValue(unsigned short v) { return OpenWBEM::CIMValue(OpenWBEM::UInt16(v)); }
 inline OpenWBEM::CIMValue toCIMValue(unsigned char v) { return OpenWBEM::CIMValue(OpenWBEM::UInt8(v)); }
@@ -78,18 +83,83 @@ template <> inline bool fromCIMValue<bool>(const OpenWBEM::CIMValue& value) {
     return b;
 }
 
+// Getter values read from objects, in the order read, kept in one flat
+// buffer apart from the objects: each is a byte telling whether the object
+// had a value (and whether it came with qualifiers), then the value's bytes
+// (a number as it is held, a text as its length and its characters).
+class PropertyReadings {
+public:
+    enum Presence : unsigned char { kLeftOut, kValue, kValueWithQualifiers };
+
+    void reserve(size_t bytes) { bytes_.reserve(bytes); }
+
+    void putLeftOut() { bytes_.push_back(kLeftOut); }
+    template <class V> void put(const V& value, const Qualifiers& qualifiers) {
+        putPresence(qualifiers);
+        putBytes(&value, sizeof value);
+    }
+    void put(const std::string& value, const Qualifiers& qualifiers) {
+        putPresence(qualifiers);
+        const uint32_t length = static_cast<uint32_t>(std::strlen(value.c_str()));
+        putBytes(&length, sizeof length);
+        putBytes(value.data(), length);
+    }
+
+    // Reading back, in the same order, from the start.
+    Presence takePresence() { return static_cast<Presence>(bytes_[cursor_++]); }
+    template <class V> OpenWBEM::CIMValue takeValue() {
+        if constexpr (std::is_same<V, std::string>::value) {
+            uint32_t length;
+            takeBytes(&length, sizeof length);
+            const char* text = bytes_.data() + cursor_;
+            cursor_ += length;
+            return toCIMValue(text, length);
+        } else {
+            V value;
+            takeBytes(&value, sizeof value);
+            return toCIMValue(value);
+        }
+    }
+    Qualifiers takeQualifiers() { return qualifiers_[qualifierCursor_++]; }
+
+private:
+    void putPresence(const Qualifiers& qualifiers) {
+        if (qualifiers.empty()) {
+            bytes_.push_back(kValue);
+            return;
+        }
+        bytes_.push_back(kValueWithQualifiers);
+        qualifiers_.push_back(qualifiers);
+    }
+    void putBytes(const void* p, size_t n) {
+        const char* c = static_cast<const char*>(p);
+        bytes_.insert(bytes_.end(), c, c + n);
+    }
+    void takeBytes(void* p, size_t n) {
+        std::memcpy(p, &bytes_[cursor_], n);
+        cursor_ += n;
+    }
+
+    std::vector<char> bytes_;
+    std::vector<Qualifiers> qualifiers_;
+    size_t cursor_ = 0;
+    size_t qualifierCursor_ = 0;
+};
+
 // One readable property: its name and how to read it from an object. The
 // name is held as a CIM string made once, so that every instance built shares
 // it instead of copying the text.
 template <class Object>
 struct PropertyGetter {
     OpenWBEM::String name;
-    // Appends the property when the object has a value.
-    void (*copyTo)(const Object&, const OpenWBEM::String& name, OpenWBEM::CIMPropertyArray&);
+    // Reads the object's value into the readings.
+    void (*read)(const Object&, PropertyReadings&);
+    // Takes a value read (not left out) back from the readings.
+    OpenWBEM::CIMValue (*takeValue)(PropertyReadings&);
 };
 
 // A getter's output variable, emptied. Text getters write into a string kept
-// per thread, so that building an instance allocates no text twice.
+// per thread, so that reading a property allocates no text.
 template <class V> V& scratchValue() {
     thread_local V value;
     value = V();
@@ -102,21 +172,48 @@ template <> inline std::string& scratchValue<std::string>() {
 }
 
 template <auto Getter>
-void copyProperty(const typename MemberTraits<decltype(Getter)>::Class& object, const OpenWBEM::String& name,
-                  OpenWBEM::CIMPropertyArray& properties) {
-    typename MemberTraits<decltype(Getter)>::Value& value = scratchValue<typename MemberTraits<decltype(Getter)>::Value>();
+void readProperty(const typename MemberTraits<decltype(Getter)>::Class& object, PropertyReadings& readings) {
+    typedef typename MemberTraits<decltype(Getter)>::Value Value;
+    Value& value = scratchValue<Value>();
     Qualifiers qualifiers;
-    if ((object.*Getter)(value, qualifiers) != kPropertyOk) return;  // no value: left out
-    OpenWBEM::CIMProperty property(name, toCIMValue(value));
-    if (!qualifiers.empty()) property.setQualifiers(qualifiers);
-    properties.push_back(std::move(property));
+    if ((object.*Getter)(value, qualifiers) != kPropertyOk) return readings.putLeftOut();  // no value
+    readings.put(value, qualifiers);
+}
+
+template <auto Getter>
+OpenWBEM::CIMValue takeProperty(PropertyReadings& readings) {
+    return readings.takeValue<typename MemberTraits<decltype(Getter)>::Value>();
 }
 
 template <auto Getter>
 PropertyGetter<typename MemberTraits<decltype(Getter)>::Class> getter(const char* name) {
-    PropertyGetter<typename MemberTraits<decltype(Getter)>::Class> g = {OpenWBEM::String(name),
-                                                                       &copyProperty<Getter>};
+    PropertyGetter<typename MemberTraits<decltype(Getter)>::Class> g = {
+        OpenWBEM::String(name), &readProperty<Getter>, &takeProperty<Getter>};
     return g;
+}
+
+// Every getter of a class, in table order, on one object.
+template <class Object>
+void readProperties(const Object& object, const PropertyGetter<Object>* getters, size_t count,
+                    PropertyReadings& readings) {
+    for (size_t i = 0; i < count; ++i) getters[i].read(object, readings);
+}
+
+// The next object's properties, in table order, from the readings into the
+// instance; a property the object had no value for is left out.
+template <class Object>
+void takeProperties(PropertyReadings& readings, const PropertyGetter<Object>* getters, size_t count,
+                    OpenWBEM::CIMInstance& instance) {
+    OpenWBEM::CIMPropertyArray properties;
+    properties.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const PropertyReadings::Presence presence = readings.takePresence();
+        if (presence == PropertyReadings::kLeftOut) continue;
+        OpenWBEM::CIMProperty property(getters[i].name, getters[i].takeValue(readings));
+        if (presence == PropertyReadings::kValueWithQualifiers) property.setQualifiers(readings.takeQualifiers());
+        properties.push_back(std::move(property));
+    }
+    instance.setProperties(properties);
 }
 
 // What a modify request's null value does to a text property.
@@ -230,6 +327,10 @@ public:
     typedef typename Traits::Registry Registry;
     typedef OpenWBEM::ProviderEnvironmentIFCRef Env;
 
+    // A first guess at the readings' size: a presence byte, a text's length
+    // and a short text.
+    enum { kReadingBytesPerProperty = 16 };
+
     ClassProvider() {}
     virtual ~ClassProvider() {}
 
@@ -259,25 +360,34 @@ public:
         for (size_t i = 0; i < paths.size(); ++i) result.handle(paths[i]);
     }
 
-    virtual void enumInstances(const Env&, const OpenWBEM::String& ns, const OpenWBEM::String&,
+    virtual void enumInstances(const Env&, const OpenWBEM::String&, const OpenWBEM::String&,
                                OpenWBEM::CIMInstanceResultHandlerIFC& result,
                                OpenWBEM::WBEMFlags::ELocalOnlyFlag, OpenWBEM::WBEMFlags::EDeepFlag,
                                OpenWBEM::WBEMFlags::EIncludeQualifiersFlag,
                                OpenWBEM::WBEMFlags::EIncludeClassOriginFlag,
                                const OpenWBEM::StringArray*, const OpenWBEM::CIMClass&,
                                const OpenWBEM::CIMClass&) {
-        // A deque grows in small blocks: one large block per enumeration
-        // would make the allocator sweep all its small free chunks each time.
-        std::deque<OpenWBEM::CIMInstance> instances;
+        // Only the values are read under the lock; each instance is built
+        // after it is released and handed over at once, so that one instance
+        // is alive at a time rather than one per object.
+        size_t count = 0;
+        const PropertyGetter<Object>* getters = Traits::getters(count);
+        PropertyReadings readings;
+        size_t objects = 0;
         {
             Registry& registry = *Object::getInstanceManager();
             RegistryLock<Registry> lock(registry);
+            readings.reserve(registry.size() * count * kReadingBytesPerProperty);
             forEachObject(registry, [&](Object* object) {
-                instances.push_back(OpenWBEM::CIMInstance(cimClassName()));
-                toCIMInstance(ns, *object, instances.back());
+                readProperties(*object, getters, count, readings);
+                ++objects;
             });
         }
-        for (const OpenWBEM::CIMInstance& instance : instances) result.handle(instance);
+        for (size_t n = 0; n < objects; ++n) {
+            OpenWBEM::CIMInstance instance(cimClassName());
+            takeProperties(readings, getters, count, instance);
+            result.handle(instance);
+        }
     }
 
     virtual OpenWBEM::CIMInstance getInstance(const Env&, const OpenWBEM::String& ns,
@@ -361,10 +471,9 @@ protected:
     static void toCIMInstance(const OpenWBEM::String&, const Object& object, OpenWBEM::CIMInstance& instance) {
         size_t count = 0;
         const PropertyGetter<Object>* getters = Traits::getters(count);
-        OpenWBEM::CIMPropertyArray properties;
-        properties.reserve(count);
-        for (size_t i = 0; i < count; ++i) getters[i].copyTo(object, getters[i].name, properties);
-        instance.setProperties(properties);
+        PropertyReadings readings;
+        readProperties(object, getters, count, readings);
+        takeProperties(readings, getters, count, instance);
     }
 
     static const OpenWBEM::String& cimClassName() {

@@ -107,6 +107,68 @@ TEST_F(Registry, CreateAndDestroyAreAlwaysRefused) {
     EXPECT_EQ(nullptr, found);
 }
 
+// What an enumeration reads under the class lock comes back, object by
+// object, as the instances the getters describe.
+class Reading {
+public:
+    Reading(unsigned int number, const std::string& text, bool withQualifier)
+        : number_(number), text_(text), withQualifier_(withQualifier) {}
+    int getNumber(unsigned int& v, zep::Qualifiers&) const { v = number_; return zep::kPropertyOk; }
+    int getText(std::string& v, zep::Qualifiers& q) const {
+        v = text_;
+        if (withQualifier_) q.push_back(OpenWBEM::CIMQualifier("Description"));
+        return zep::kPropertyOk;
+    }
+    int getFlag(bool& v, zep::Qualifiers&) const { v = number_ % 2 == 1; return zep::kPropertyOk; }
+    int getSmall(unsigned char& v, zep::Qualifiers&) const { v = static_cast<unsigned char>(number_); return zep::kPropertyOk; }
+    int getNothing(std::string& v, zep::Qualifiers&) const { v = "never shown"; return zep::kPropertyNoValue; }
+
+private:
+    unsigned int number_;
+    std::string text_;
+    bool withQualifier_;
+};
+
+TEST(PropertyReadings, GiveBackEachObjectsValuesTypesAndQualifiersInOrder) {
+    const zep::PropertyGetter<Reading> getters[] = {
+        zep::getter<&Reading::getNumber>("Number"), zep::getter<&Reading::getNothing>("Nothing"),
+        zep::getter<&Reading::getText>("Text"),     zep::getter<&Reading::getFlag>("Flag"),
+        zep::getter<&Reading::getSmall>("Small"),
+    };
+    const size_t count = sizeof getters / sizeof getters[0];
+    const std::string longText(300, 'x');
+    const Reading objects[] = {Reading(4294967295u, "", false), Reading(7, std::string("cut\0off", 7), true),
+                               Reading(258, longText, false)};
+    zep::PropertyReadings readings;
+    for (const Reading& object : objects) zep::readProperties(object, getters, count, readings);
+
+    std::vector<OpenWBEM::CIMInstance> instances;
+    for (size_t n = 0; n < 3; ++n) {
+        instances.emplace_back(OpenWBEM::String("Reading"));
+        zep::takeProperties(readings, getters, count, instances.back());
+    }
+    for (const OpenWBEM::CIMInstance& instance : instances) {
+        ASSERT_EQ(4u, instance.getProperties().size());
+        EXPECT_FALSE(instance.getProperty("Nothing"));
+        EXPECT_EQ(OpenWBEM::CIMDataType::UINT32, instance.getPropertyValue("Number").getType());
+        EXPECT_EQ(OpenWBEM::CIMDataType::STRING, instance.getPropertyValue("Text").getType());
+        EXPECT_EQ(OpenWBEM::CIMDataType::BOOLEAN, instance.getPropertyValue("Flag").getType());
+        EXPECT_EQ(OpenWBEM::CIMDataType::UINT8, instance.getPropertyValue("Small").getType());
+    }
+    EXPECT_EQ(OpenWBEM::CIMValue(OpenWBEM::UInt32(4294967295u)), instances[0].getPropertyValue("Number"));
+    EXPECT_EQ(OpenWBEM::String(""), instances[0].getPropertyValue("Text").toString());
+    EXPECT_EQ(OpenWBEM::CIMValue(OpenWBEM::Bool(true)), instances[0].getPropertyValue("Flag"));
+    // A text ends at its first NUL; only the property that came with
+    // qualifiers carries them.
+    EXPECT_EQ(OpenWBEM::String("cut"), instances[1].getPropertyValue("Text").toString());
+    ASSERT_EQ(1u, instances[1].getProperty("Text").getQualifiers().size());
+    EXPECT_EQ(OpenWBEM::String("Description"), instances[1].getProperty("Text").getQualifiers()[0].getName());
+    EXPECT_EQ(0u, instances[2].getProperty("Text").getQualifiers().size());
+    EXPECT_EQ(OpenWBEM::String(longText.c_str()), instances[2].getPropertyValue("Text").toString());
+    EXPECT_EQ(OpenWBEM::CIMValue(OpenWBEM::UInt8(2)), instances[2].getPropertyValue("Small"));
+    EXPECT_EQ(OpenWBEM::CIMValue(OpenWBEM::Bool(false)), instances[2].getPropertyValue("Flag"));
+}
+
 TEST(ConfigErrors, AreCaughtAsTheFamilyAndAsStdException) {
     EXPECT_THROW(throw CFG_InstanceCreationFailed(), CFG_Exception);
     EXPECT_THROW(throw CFG_InstanceCreationFailed(), std::exception);

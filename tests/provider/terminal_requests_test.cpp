@@ -2,6 +2,9 @@
 // a modify validates and what the gateway then receives byte for byte, and
 // the FindByInstanceName method. (Lookups, refused operations and the
 // modify scheme itself are the shared class provider's, tested with it.)
+#include <chrono>
+#include <future>
+
 #include "TerminalTestSupport.hpp"
 
 using namespace terminaltest;
@@ -105,6 +108,40 @@ TEST_F(TerminalRequests, AlderAndBirchTakeMODNAndSkipANullOne) {
                   description);
         EXPECT_TRUE(takeRequests().empty());
     }
+}
+
+// The object manager's handler may take its time over each instance: it gets
+// them with the class lock released, so the gateway's events go on meanwhile,
+// and the enumeration shows the cache as it was when it began.
+class HandlerDeliveringAnEvent : public ResultHandlerIFC<CIMInstance> {
+public:
+    std::vector<std::string> ids;
+    std::future_status eventDone = std::future_status::deferred;
+
+protected:
+    void doHandle(const CIMInstance& instance) {
+        ids.push_back(text(instance, "DeviceID"));
+        if (event_.valid()) return;
+        event_ = std::async(std::launch::async,
+                            [] { deliver(sZepToOamEvents::ipsetRecord(terminal(3999, ZEP_MOTYPE_CEDAR, mac(0x39)))); });
+        eventDone = event_.wait_for(std::chrono::seconds(20));
+    }
+
+private:
+    std::future<void> event_;  // waited for at the latest when the handler goes
+};
+
+TEST_F(TerminalRequests, InstancesAreHandedOverWithTheClassLockReleased) {
+    deliver(sZepToOamEvents::ipsetRecord(terminal(4003, ZEP_MOTYPE_CEDAR, mac(0x43))));
+    {
+        HandlerDeliveringAnEvent result;
+        provider().enumInstances(makeEnv(), kNs, kCedar, result, WBEMFlags::E_NOT_LOCAL_ONLY, WBEMFlags::E_DEEP,
+                                 WBEMFlags::E_EXCLUDE_QUALIFIERS, WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, 0,
+                                 CIMClass(CIMNULL), CIMClass(CIMNULL));
+        EXPECT_EQ(std::future_status::ready, result.eventDone);
+        EXPECT_EQ((std::vector<std::string>{"4000", "4003"}), result.ids);
+    }
+    EXPECT_EQ((std::vector<std::string>{"3999", "4000", "4003"}), deviceIDs(kCedar));
 }
 
 TEST_F(TerminalRequests, FindByInstanceNameLooksUpADeviceIDOfItsOwnClass) {
