@@ -13,7 +13,7 @@ QEL_ZEPAlderTerminal::QEL_ZEPAlderTerminal(const std::string& systemCreationClas
 QEL_ZEPAlderTerminal::~QEL_ZEPAlderTerminal() { theInstanceManager->remove(this); }
 
 int QEL_ZEPAlderTerminalImpl::getMODN(std::string& value, zep::Qualifiers&) const {
-    value = record().getMODN();
+    record().getMODN(value);
     return zep::kPropertyOk;
 }
 

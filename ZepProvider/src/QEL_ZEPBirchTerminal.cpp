@@ -13,7 +13,7 @@ QEL_ZEPBirchTerminal::QEL_ZEPBirchTerminal(const std::string& systemCreationClas
 QEL_ZEPBirchTerminal::~QEL_ZEPBirchTerminal() { theInstanceManager->remove(this); }
 
 int QEL_ZEPBirchTerminalImpl::getMODN(std::string& value, zep::Qualifiers&) const {
-    value = record().getMODN();
+    record().getMODN(value);
     return zep::kPropertyOk;
 }
 

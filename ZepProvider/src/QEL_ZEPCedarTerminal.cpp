@@ -30,12 +30,12 @@ QEL_ZEPCedarTerminalImpl::QEL_ZEPCedarTerminalImpl(const sZepIPSetTableGet& reco
 QEL_ZEPCedarTerminalImpl::~QEL_ZEPCedarTerminalImpl() { byHardwareAddress().remove(hardwareAddress(), this); }
 
 int QEL_ZEPCedarTerminalImpl::getFwVersion(std::string& value, zep::Qualifiers&) const {
-    value = record().getFwVersion();
+    record().getFwVersion(value);
     return zep::kPropertyOk;
 }
 
 int QEL_ZEPCedarTerminalImpl::getMOTN(std::string& value, zep::Qualifiers&) const {
-    value = record().getMOTN();
+    record().getMOTN(value);
     return zep::kPropertyOk;
 }
 
@@ -45,7 +45,7 @@ int QEL_ZEPCedarTerminalImpl::setMOTN(std::string value) {
 }
 
 int QEL_ZEPCedarTerminalImpl::getBUID(std::string& value, zep::Qualifiers&) const {
-    value = record().getBUID();
+    record().getBUID(value);
     return zep::kPropertyOk;
 }
 

@@ -37,6 +37,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -91,18 +92,25 @@ class PropertyReadings {
 public:
     enum Presence : unsigned char { kLeftOut, kValue, kValueWithQualifiers };
 
-    void reserve(size_t bytes) { bytes_.reserve(bytes); }
+    void reserve(size_t bytes) {
+        if (bytes > capacity_) grow(bytes);
+    }
 
-    void putLeftOut() { bytes_.push_back(kLeftOut); }
+    void putLeftOut() {
+        char* p = room(1);
+        *p = kLeftOut;
+    }
     template <class V> void put(const V& value, const Qualifiers& qualifiers) {
-        putPresence(qualifiers);
-        putBytes(&value, sizeof value);
+        char* p = room(1 + sizeof value);
+        *p = presence(qualifiers);
+        std::memcpy(p + 1, &value, sizeof value);
     }
     void put(const std::string& value, const Qualifiers& qualifiers) {
-        putPresence(qualifiers);
         const uint32_t length = static_cast<uint32_t>(std::strlen(value.c_str()));
-        putBytes(&length, sizeof length);
-        putBytes(value.data(), length);
+        char* p = room(1 + sizeof length + length);
+        *p = presence(qualifiers);
+        std::memcpy(p + 1, &length, sizeof length);
+        std::memcpy(p + 1 + sizeof length, value.data(), length);
     }
 
     // Reading back, in the same order, from the start.
@@ -111,7 +119,7 @@ public:
         if constexpr (std::is_same<V, std::string>::value) {
             uint32_t length;
             takeBytes(&length, sizeof length);
-            const char* text = bytes_.data() + cursor_;
+            const char* text = bytes_.get() + cursor_;
             cursor_ += length;
             return toCIMValue(text, length);
         } else {
@@ -122,28 +130,40 @@ public:
     }
     Qualifiers takeQualifiers() { return qualifiers_[qualifierCursor_++]; }
 
+    // Where text getters write, reused from one to the next.
+    std::string& text() { return text_; }
+
 private:
-    void putPresence(const Qualifiers& qualifiers) {
-        if (qualifiers.empty()) {
-            bytes_.push_back(kValue);
-            return;
-        }
-        bytes_.push_back(kValueWithQualifiers);
+    Presence presence(const Qualifiers& qualifiers) {
+        if (qualifiers.empty()) return kValue;
         qualifiers_.push_back(qualifiers);
+        return kValueWithQualifiers;
     }
-    void putBytes(const void* p, size_t n) {
-        const char* c = static_cast<const char*>(p);
-        bytes_.insert(bytes_.end(), c, c + n);
+    // n more bytes at the end, to be written at once.
+    char* room(size_t n) {
+        if (capacity_ - size_ < n) grow(size_ + n > 2 * capacity_ ? size_ + n : 2 * capacity_);
+        char* p = bytes_.get() + size_;
+        size_ += n;
+        return p;
+    }
+    void grow(size_t capacity) {
+        std::unique_ptr<char[]> bytes(new char[capacity]);
+        if (size_) std::memcpy(bytes.get(), bytes_.get(), size_);
+        bytes_.swap(bytes);
+        capacity_ = capacity;
     }
     void takeBytes(void* p, size_t n) {
-        std::memcpy(p, &bytes_[cursor_], n);
+        std::memcpy(p, bytes_.get() + cursor_, n);
         cursor_ += n;
     }
 
-    std::vector<char> bytes_;
-    std::vector<Qualifiers> qualifiers_;
+    std::unique_ptr<char[]> bytes_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
     size_t cursor_ = 0;
+    std::vector<Qualifiers> qualifiers_;
     size_t qualifierCursor_ = 0;
+    std::string text_;
 };
 
 // One readable property: its name and how to read it from an object. The
@@ -158,26 +178,23 @@ struct PropertyGetter {
     OpenWBEM::CIMValue (*takeValue)(PropertyReadings&);
 };
 
-// A getter's output variable, emptied. Text getters write into a string kept
-// per thread, so that reading a property allocates no text.
-template <class V> V& scratchValue() {
-    thread_local V value;
-    value = V();
-    return value;
-}
-template <> inline std::string& scratchValue<std::string>() {
-    thread_local std::string value;
-    value.clear();
-    return value;
-}
+// A getter's output variable, emptied. Text getters write into the readings'
+// own string, so that reading a property allocates no text.
+template <class V> struct GetterOutput {
+    V value = V();
+    explicit GetterOutput(PropertyReadings&) {}
+};
+template <> struct GetterOutput<std::string> {
+    std::string& value;
+    explicit GetterOutput(PropertyReadings& readings) : value(readings.text()) { value.clear(); }
+};
 
 template <auto Getter>
 void readProperty(const typename MemberTraits<decltype(Getter)>::Class& object, PropertyReadings& readings) {
-    typedef typename MemberTraits<decltype(Getter)>::Value Value;
-    Value& value = scratchValue<Value>();
+    GetterOutput<typename MemberTraits<decltype(Getter)>::Value> output(readings);
     Qualifiers qualifiers;
-    if ((object.*Getter)(value, qualifiers) != kPropertyOk) return readings.putLeftOut();  // no value
-    readings.put(value, qualifiers);
+    if ((object.*Getter)(output.value, qualifiers) != kPropertyOk) return readings.putLeftOut();  // no value
+    readings.put(output.value, qualifiers);
 }
 
 template <auto Getter>

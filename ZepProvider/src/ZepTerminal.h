@@ -152,7 +152,7 @@ public:
     }
 
     virtual int getSetStatus(std::string& value, Qualifiers&) const {
-        value = m_record.getSetStatus();
+        m_record.getSetStatus(value);
         return kPropertyOk;
     }
 

@@ -63,11 +63,14 @@ inline std::array<unsigned char, 4> hostBytes(uint32_t v) {
 }
 
 // The text of a fixed-size field: up to the first NUL or the field's end.
-inline std::string readText(const unsigned char* field, std::size_t width) {
+inline std::string_view fieldText(const unsigned char* field, std::size_t width) {
     const void* nul = std::memchr(field, 0, width);
     const std::size_t n =
         nul ? static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - field) : width;
-    return std::string(reinterpret_cast<const char*>(field), n);
+    return std::string_view(reinterpret_cast<const char*>(field), n);
+}
+inline std::string readText(const unsigned char* field, std::size_t width) {
+    return std::string(fieldText(field, width));
 }
 
 // Copies text into the field and fills the rest with NULs. A text as long as
@@ -94,6 +97,8 @@ protected:
     uint32_t u32(std::size_t off) const { return loadU32(raw + off); }
     void setU32(std::size_t off, uint32_t v) { storeU32(raw + off, v); }
     std::string text(std::size_t off, std::size_t width) const { return readText(raw + off, width); }
+    // The same text into out, which keeps its storage for the next.
+    void text(std::size_t off, std::size_t width, std::string& out) const { out.assign(fieldText(raw + off, width)); }
     bool setText(std::size_t off, std::size_t width, std::string_view s) {
         return writeText(raw + off, width, s);
     }
@@ -136,6 +141,7 @@ struct sZepIPSetTableGet : zeprec::Bytes<159> {
     }
     void setHWID(const HWIDBytes& h) { std::memcpy(raw + kHWID, h.data(), kHWIDSize); }
     std::string getFwVersion() const { return text(kFwVersion, kFwVersionSize); }
+    void getFwVersion(std::string& out) const { text(kFwVersion, kFwVersionSize, out); }
     bool setFwVersion(std::string_view s) { return setText(kFwVersion, kFwVersionSize, s); }
     // IPv4 address, most significant byte first in dotted notation.
     uint32_t getMOTPS() const { return u32(kMOTPS); }
@@ -143,12 +149,16 @@ struct sZepIPSetTableGet : zeprec::Bytes<159> {
     uint32_t getMoType() const { return u32(kMoType); }
     void setMoType(uint32_t v) { setU32(kMoType, v); }
     std::string getBUID() const { return text(kBUID, kBUIDSize); }
+    void getBUID(std::string& out) const { text(kBUID, kBUIDSize, out); }
     bool setBUID(std::string_view s) { return setText(kBUID, kBUIDSize, s); }
     std::string getMODN() const { return text(kMODN, kMODNSize); }
+    void getMODN(std::string& out) const { text(kMODN, kMODNSize, out); }
     bool setMODN(std::string_view s) { return setText(kMODN, kMODNSize, s); }
     std::string getMOTN() const { return text(kMOTN, kMOTNSize); }
+    void getMOTN(std::string& out) const { text(kMOTN, kMOTNSize, out); }
     bool setMOTN(std::string_view s) { return setText(kMOTN, kMOTNSize, s); }
     std::string getSetStatus() const { return text(kSetStatus, kSetStatusSize); }
+    void getSetStatus(std::string& out) const { text(kSetStatus, kSetStatusSize, out); }
     bool setSetStatus(std::string_view s) { return setText(kSetStatus, kSetStatusSize, s); }
 };
 static_assert(sizeof(sZepIPSetTableGet) == 159 && alignof(sZepIPSetTableGet) == 1);
@@ -397,7 +407,9 @@ struct sZepIPSetTableSet : zeprec::Bytes<65> {
     uint32_t getDN() const { return u32(kDN); }
     uint32_t getMoType() const { return u32(kMoType); }
     std::string getBUID() const { return text(kBUID, kBUIDSize); }
+    void getBUID(std::string& out) const { text(kBUID, kBUIDSize, out); }
     std::string getMOTN() const { return text(kMOTN, kMOTNSize); }
+    void getMOTN(std::string& out) const { text(kMOTN, kMOTNSize, out); }
     static constexpr std::size_t length() { return kSize; }
 };
 static_assert(sizeof(sZepIPSetTableSet) == 65);

@@ -80,6 +80,15 @@ TEST(ZepRecords, TextFieldsEndAtNulOrAtTheirWidth) {
     t.raw[sZepIPSetTableGet::kFwVersion + 1] = 0;
     t.raw[sZepIPSetTableGet::kFwVersion + 2] = 'z';
     EXPECT_EQ("a", t.getFwVersion());
+
+    // Read into a string that held a longer text: the same text, nothing left over.
+    std::string out(60, '#');
+    t.getFwVersion(out);
+    EXPECT_EQ("a", out);
+    t.getBUID(out);
+    EXPECT_EQ(full34, out);
+    t.getSetStatus(out);
+    EXPECT_EQ("ok", out);
 }
 
 TEST(ZepRecords, ModeRecordReadsItsUnalignedTypeFromOffsetFive) {
