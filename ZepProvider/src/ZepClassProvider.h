@@ -217,11 +217,10 @@ void readProperties(const Object& object, const PropertyGetter<Object>* getters,
 }
 
 // The next object's properties, in table order, from the readings into the
-// instance; a property the object had no value for is left out.
+// array; a property the object had no value for is left out.
 template <class Object>
 void takeProperties(PropertyReadings& readings, const PropertyGetter<Object>* getters, size_t count,
-                    OpenWBEM::CIMInstance& instance) {
-    OpenWBEM::CIMPropertyArray properties;
+                    OpenWBEM::CIMPropertyArray& properties) {
     properties.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         const PropertyReadings::Presence presence = readings.takePresence();
@@ -230,7 +229,6 @@ void takeProperties(PropertyReadings& readings, const PropertyGetter<Object>* ge
         if (presence == PropertyReadings::kValueWithQualifiers) property.setQualifiers(readings.takeQualifiers());
         properties.push_back(std::move(property));
     }
-    instance.setProperties(properties);
 }
 
 // What a modify request's null value does to a text property.
@@ -400,9 +398,15 @@ public:
                 ++objects;
             });
         }
+        // The instances share their property array with this one until the
+        // handler lets go of them; unshared again, it is emptied and filled
+        // for the next instance in the storage it already has.
+        OpenWBEM::CIMPropertyArray properties;
         for (size_t n = 0; n < objects; ++n) {
+            properties.clear();
+            takeProperties(readings, getters, count, properties);
             OpenWBEM::CIMInstance instance(cimClassName());
-            takeProperties(readings, getters, count, instance);
+            instance.setProperties(properties);
             result.handle(instance);
         }
     }
@@ -490,7 +494,9 @@ protected:
         const PropertyGetter<Object>* getters = Traits::getters(count);
         PropertyReadings readings;
         readProperties(object, getters, count, readings);
-        takeProperties(readings, getters, count, instance);
+        OpenWBEM::CIMPropertyArray properties;
+        takeProperties(readings, getters, count, properties);
+        instance.setProperties(properties);
     }
 
     static const OpenWBEM::String& cimClassName() {

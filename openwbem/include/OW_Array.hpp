@@ -138,7 +138,17 @@ public:
 		return v.erase(v.begin() + from, v.begin() + to);
 	}
 	void pop_back() { checkIndex(0); mv().pop_back(); }
-	void clear() { release(m_body); m_body = 0; }
+	// An array that shares nothing keeps its storage, as std::vector's clear() does.
+	void clear()
+	{
+		if (m_body && __atomic_load_n(&m_body->refs, __ATOMIC_ACQUIRE) == 1)
+		{
+			m_body->v.clear();
+			return;
+		}
+		release(m_body);
+		m_body = 0;
+	}
 	void reserve(size_type n) { mv().reserve(n); }
 	void resize(size_type n) { mv().resize(n); }
 	void resize(size_type n, const T& x) { mv().resize(n, x); }

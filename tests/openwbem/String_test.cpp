@@ -521,6 +521,20 @@ TEST(Array, CopiesAreIndependentValues)
 	a.insert(size_t(0), 7);
 	EXPECT_EQ(a.front(), 7);
 	EXPECT_TRUE(snapshot < b);
+
+	// Emptied, an array keeps its storage unless a copy still shares it.
+	a.reserve(100);
+	a.clear();
+	EXPECT_TRUE(a.empty());
+	EXPECT_GE(a.capacity(), 100u);
+	a.push_back(5);
+	const Array<int> sharing(a);
+	a.clear();
+	EXPECT_TRUE(a.empty());
+	ASSERT_EQ(sharing.size(), 1u);
+	EXPECT_EQ(sharing[0], 5);
+	a.push_back(6);
+	EXPECT_EQ(sharing[0], 5);
 }
 
 TEST(Array, ChecksIndexesAndPicksTheFillConstructorForIntegers)

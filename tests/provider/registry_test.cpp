@@ -142,10 +142,15 @@ TEST(PropertyReadings, GiveBackEachObjectsValuesTypesAndQualifiersInOrder) {
     zep::PropertyReadings readings;
     for (const Reading& object : objects) zep::readProperties(object, getters, count, readings);
 
+    // One array for all, as an enumeration fills it: instances kept from
+    // earlier rounds must not see the later ones.
     std::vector<OpenWBEM::CIMInstance> instances;
+    OpenWBEM::CIMPropertyArray properties;
     for (size_t n = 0; n < 3; ++n) {
+        properties.clear();
+        zep::takeProperties(readings, getters, count, properties);
         instances.emplace_back(OpenWBEM::String("Reading"));
-        zep::takeProperties(readings, getters, count, instances.back());
+        instances.back().setProperties(properties);
     }
     for (const OpenWBEM::CIMInstance& instance : instances) {
         ASSERT_EQ(4u, instance.getProperties().size());
