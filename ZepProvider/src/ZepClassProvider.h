@@ -383,8 +383,8 @@ public:
                                const OpenWBEM::StringArray*, const OpenWBEM::CIMClass&,
                                const OpenWBEM::CIMClass&) {
         // Only the values are read under the lock; each instance is built
-        // after it is released and handed over at once, so that one instance
-        // is alive at a time rather than one per object.
+        // after it is released and handed over at once: the provider holds
+        // one instance at a time, not one per object.
         size_t count = 0;
         const PropertyGetter<Object>* getters = Traits::getters(count);
         PropertyReadings readings;
@@ -493,6 +493,7 @@ protected:
         size_t count = 0;
         const PropertyGetter<Object>* getters = Traits::getters(count);
         PropertyReadings readings;
+        readings.reserve(count * kReadingBytesPerProperty);
         readProperties(object, getters, count, readings);
         OpenWBEM::CIMPropertyArray properties;
         takeProperties(readings, getters, count, properties);
