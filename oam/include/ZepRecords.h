@@ -407,9 +407,7 @@ struct sZepIPSetTableSet : zeprec::Bytes<65> {
     uint32_t getDN() const { return u32(kDN); }
     uint32_t getMoType() const { return u32(kMoType); }
     std::string getBUID() const { return text(kBUID, kBUIDSize); }
-    void getBUID(std::string& out) const { text(kBUID, kBUIDSize, out); }
     std::string getMOTN() const { return text(kMOTN, kMOTNSize); }
-    void getMOTN(std::string& out) const { text(kMOTN, kMOTNSize, out); }
     static constexpr std::size_t length() { return kSize; }
 };
 static_assert(sizeof(sZepIPSetTableSet) == 65);
