@@ -81,11 +81,14 @@ inline CIMObjectPath pathOf(const char* className, const std::string& deviceID) 
 }
 inline CIMObjectPath pathOf(const char* className, uint32_t dn) { return pathOf(className, std::to_string(dn)); }
 
-inline std::vector<CIMInstance> enumerate(const char* className) {
-    Collector<CIMInstance> result;
+inline void enumerate(const char* className, CIMInstanceResultHandlerIFC& result) {
     provider().enumInstances(makeEnv(), kNs, className, result, WBEMFlags::E_NOT_LOCAL_ONLY, WBEMFlags::E_DEEP,
                              WBEMFlags::E_EXCLUDE_QUALIFIERS, WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, 0,
                              CIMClass(CIMNULL), CIMClass(CIMNULL));
+}
+inline std::vector<CIMInstance> enumerate(const char* className) {
+    Collector<CIMInstance> result;
+    enumerate(className, result);
     return result.items;
 }
 

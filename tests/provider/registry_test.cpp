@@ -120,7 +120,10 @@ public:
         return zep::kPropertyOk;
     }
     int getFlag(bool& v, zep::Qualifiers&) const { v = number_ % 2 == 1; return zep::kPropertyOk; }
-    int getSmall(unsigned char& v, zep::Qualifiers&) const { v = static_cast<unsigned char>(number_); return zep::kPropertyOk; }
+    int getSmall(unsigned char& v, zep::Qualifiers&) const {
+        v = static_cast<unsigned char>(number_);
+        return zep::kPropertyOk;
+    }
     int getNothing(std::string& v, zep::Qualifiers&) const { v = "never shown"; return zep::kPropertyNoValue; }
 
 private:

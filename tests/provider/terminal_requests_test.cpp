@@ -135,9 +135,7 @@ TEST_F(TerminalRequests, InstancesAreHandedOverWithTheClassLockReleased) {
     deliver(sZepToOamEvents::ipsetRecord(terminal(4003, ZEP_MOTYPE_CEDAR, mac(0x43))));
     {
         HandlerDeliveringAnEvent result;
-        provider().enumInstances(makeEnv(), kNs, kCedar, result, WBEMFlags::E_NOT_LOCAL_ONLY, WBEMFlags::E_DEEP,
-                                 WBEMFlags::E_EXCLUDE_QUALIFIERS, WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, 0,
-                                 CIMClass(CIMNULL), CIMClass(CIMNULL));
+        enumerate(kCedar, result);
         EXPECT_EQ(std::future_status::ready, result.eventDone);
         EXPECT_EQ((std::vector<std::string>{"4000", "4003"}), result.ids);
     }
