@@ -92,7 +92,10 @@ class PropertyReadings {
 public:
     enum Presence : unsigned char { kLeftOut, kValue, kValueWithQualifiers };
 
-    void reserve(size_t bytes) {
+    // Room for about this many values at once: a first guess of a presence
+    // byte, a text's length and a short text each.
+    void reserveFor(size_t values) {
+        const size_t bytes = values * kBytesPerValue;
         if (bytes > capacity_) grow(bytes);
     }
 
@@ -134,6 +137,8 @@ public:
     std::string& text() { return text_; }
 
 private:
+    enum { kBytesPerValue = 16 };
+
     Presence presence(const Qualifiers& qualifiers) {
         if (qualifiers.empty()) return kValue;
         qualifiers_.push_back(qualifiers);
@@ -342,10 +347,6 @@ public:
     typedef typename Traits::Registry Registry;
     typedef OpenWBEM::ProviderEnvironmentIFCRef Env;
 
-    // A first guess at the readings' size: a presence byte, a text's length
-    // and a short text.
-    enum { kReadingBytesPerProperty = 16 };
-
     ClassProvider() {}
     virtual ~ClassProvider() {}
 
@@ -392,7 +393,7 @@ public:
         {
             Registry& registry = *Object::getInstanceManager();
             RegistryLock<Registry> lock(registry);
-            readings.reserve(registry.size() * count * kReadingBytesPerProperty);
+            readings.reserveFor(registry.size() * count);
             forEachObject(registry, [&](Object* object) {
                 readProperties(*object, getters, count, readings);
                 ++objects;
@@ -493,7 +494,7 @@ protected:
         size_t count = 0;
         const PropertyGetter<Object>* getters = Traits::getters(count);
         PropertyReadings readings;
-        readings.reserve(count * kReadingBytesPerProperty);
+        readings.reserveFor(count);
         readProperties(object, getters, count, readings);
         OpenWBEM::CIMPropertyArray properties;
         takeProperties(readings, getters, count, properties);

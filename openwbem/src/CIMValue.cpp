@@ -233,10 +233,7 @@ template<class T> void construct(void* storage, const T& x)
 
 } // namespace
 
-CIMValue::CIMValue(CIMNULL_t)
-{
-	::new (&m_storage) Variant(std::in_place_type<std::monostate>);
-}
+CIMValue::CIMValue(CIMNULL_t) { construct(&m_storage, std::monostate()); }
 
 CIMValue::CIMValue(Bool x) { construct(&m_storage, x); }
 CIMValue::CIMValue(bool x) { construct(&m_storage, Bool(x)); }
