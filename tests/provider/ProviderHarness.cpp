@@ -12,10 +12,35 @@
 namespace providertest {
 namespace {
 
-std::mutex captureMutex;
-std::vector<SentRequest> requests;
-std::vector<std::string> logLines;
-std::vector<std::string> errorLog;
+// What passed the framework boundary and the logger. Never destroyed: the
+// link's tasks outlive the test and may still log or send while the process
+// runs its static destructors.
+struct Captures {
+    std::mutex mutex;
+    std::vector<SentRequest> requests;
+    std::vector<std::string> logLines;
+    std::vector<std::string> errorLog;
+};
+Captures& captures() {
+    static Captures* const c = new Captures;
+    return *c;
+}
+
+template <class T>
+std::vector<T> take(std::vector<T> Captures::*list) {
+    Captures& c = captures();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    std::vector<T> out;
+    out.swap(c.*list);
+    return out;
+}
+
+template <class T>
+void record(std::vector<T> Captures::*list, T item) {
+    Captures& c = captures();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    (c.*list).push_back(std::move(item));
+}
 
 template <class Fn>
 Fn realFunction(const char* name) {
@@ -28,9 +53,7 @@ public:
 
 protected:
     void doLogMessage(const OpenWBEM::String& message, const OpenWBEM::ELogLevel level) const {
-        if (level != OpenWBEM::E_ERROR_LEVEL) return;
-        std::lock_guard<std::mutex> lock(captureMutex);
-        errorLog.push_back(message.c_str());
+        if (level == OpenWBEM::E_ERROR_LEVEL) record(&Captures::errorLog, std::string(message.c_str()));
     }
 };
 
@@ -46,12 +69,7 @@ private:
 
 }  // namespace
 
-std::vector<SentRequest> takeRequests() {
-    std::lock_guard<std::mutex> lock(captureMutex);
-    std::vector<SentRequest> out;
-    out.swap(requests);
-    return out;
-}
+std::vector<SentRequest> takeRequests() { return take(&Captures::requests); }
 
 std::vector<SentRequest> takeRequests(uint32_t code) {
     std::vector<SentRequest> out;
@@ -60,19 +78,9 @@ std::vector<SentRequest> takeRequests(uint32_t code) {
     return out;
 }
 
-std::vector<std::string> takeLogLines() {
-    std::lock_guard<std::mutex> lock(captureMutex);
-    std::vector<std::string> out;
-    out.swap(logLines);
-    return out;
-}
+std::vector<std::string> takeLogLines() { return take(&Captures::logLines); }
 
-std::vector<std::string> takeErrorLog() {
-    std::lock_guard<std::mutex> lock(captureMutex);
-    std::vector<std::string> out;
-    out.swap(errorLog);
-    return out;
-}
+std::vector<std::string> takeErrorLog() { return take(&Captures::errorLog); }
 
 OpenWBEM::ProviderEnvironmentIFCRef makeEnv() { return OpenWBEM::ProviderEnvironmentIFCRef(new TestEnvironment); }
 
@@ -120,8 +128,7 @@ extern "C" HUL_RESULT HulMfwSendMessage(HUL_PROCESS_HANDLE destination, uint16_t
         providertest::SentRequest r;
         std::memcpy(&r.code, envelope + 12, 4);
         r.payload.assign(envelope + 16, envelope + length);
-        std::lock_guard<std::mutex> lock(providertest::captureMutex);
-        providertest::requests.push_back(r);
+        providertest::record(&providertest::Captures::requests, std::move(r));
     }
     typedef HUL_RESULT (*Send)(HUL_PROCESS_HANDLE, uint16_t, uint32_t, void*, uint32_t);
     static const Send real = providertest::realFunction<Send>("HulMfwSendMessage");
@@ -130,10 +137,7 @@ extern "C" HUL_RESULT HulMfwSendMessage(HUL_PROCESS_HANDLE destination, uint16_t
 
 extern "C" HUL_DIAG_RESULT HulDiagAddLogEntry(HUL_DIAG_HANDLE handle, uint8_t kind, uint16_t severity,
                                               uint32_t id, const char* text) {
-    if (text) {
-        std::lock_guard<std::mutex> lock(providertest::captureMutex);
-        providertest::logLines.push_back(text);
-    }
+    if (text) providertest::record(&providertest::Captures::logLines, std::string(text));
     typedef HUL_DIAG_RESULT (*Add)(HUL_DIAG_HANDLE, uint8_t, uint16_t, uint32_t, const char*);
     static const Add real = providertest::realFunction<Add>("HulDiagAddLogEntry");
     return real ? real(handle, kind, severity, id, text) : 0;
