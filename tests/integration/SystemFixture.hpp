@@ -39,15 +39,29 @@ protected:
     }
     void TearDown() override {
         sim.reset();
-        EXPECT_TRUE(testsupport::waitUntil([] { return allEmpty(); }));
+        EXPECT_TRUE(testsupport::waitUntil([] { return allEmpty(); })) << cacheCounts();
     }
 
-    // A zepsim announcing to this process.
+    // A zepsim announcing to this process, once the provider has answered its
+    // link-up. Until then the provider does not watch the gateway: records a
+    // test made it send would fill caches that its end could not empty, and
+    // its next announcement may come only after the test is over.
     static std::unique_ptr<SimProcess> start(std::vector<std::string> args) {
         args.insert(args.begin(), {"--peer", kProviderProcess, "--announce-ms", "50"});
-        return std::make_unique<SimProcess>(ZEPSIM_PATH, args);
+        auto sim = std::make_unique<SimProcess>(ZEPSIM_PATH, args);
+        EXPECT_TRUE(testsupport::waitUntil([&] { return sim->counter("req7") > 0; })) << "no link-up answered";
+        return sim;
     }
 
+    // "class=count" of every non-empty cache, for failure messages.
+    static std::string cacheCounts() {
+        std::string out;
+        for (const char* c : kAllClasses) {
+            if (const std::size_t n = provider().count(c))
+                out += std::string(out.empty() ? "" : " ") + c + "=" + std::to_string(n);
+        }
+        return out;
+    }
     static bool allEmpty() {
         for (const char* c : kAllClasses)
             if (provider().count(c) != 0) return false;
