@@ -50,11 +50,11 @@ inline constexpr const char* kAllClasses[] = {"QEL_ZEPModeSetting",   "QEL_ZEPCe
 // One sandbox for the whole process: the provider joins the framework once,
 // in whatever directory is current then, and stays there.
 inline const testsupport::PlatformSandbox& useSandbox() {
-    static const testsupport::PlatformSandbox* sandbox = [] {
+    static const testsupport::PlatformSandbox& sandbox = []() -> const testsupport::PlatformSandbox& {
         setenv("HUL_MFW_NAME", kProviderProcess, 1);
-        return new testsupport::PlatformSandbox;  // kept to the end: the provider's tasks use it
+        return testsupport::processSandbox();
     }();
-    return *sandbox;
+    return sandbox;
 }
 
 class LoadedProvider {

@@ -94,15 +94,12 @@ std::string messageOf(const OpenWBEM::CIMException& e) {
 }
 
 QEL_ZEPProvider& provider() {
-    // Outlives the link's tasks. Volatile: a pointer never read back may be
-    // optimised away, and the leak checker would then report the sandbox.
-    static testsupport::PlatformSandbox* volatile sandbox = new testsupport::PlatformSandbox;
     static QEL_ZEPProvider* instance = [] {
+        testsupport::processSandbox();
         QEL_ZEPProvider* p = new QEL_ZEPProvider;
         p->initialize(makeEnv());
         return p;
     }();
-    (void)sandbox;
     return *instance;
 }
 

@@ -67,10 +67,7 @@ std::vector<std::string> linkLines() {
     return lines;
 }
 
-testsupport::PlatformSandbox& sandbox() {
-    static auto* s = new testsupport::PlatformSandbox;  // outlives the link's tasks
-    return *s;
-}
+const testsupport::PlatformSandbox& sandbox() { return testsupport::processSandbox(); }
 
 // The library's classes, initialised in class order by the first test.
 struct ClassStep {

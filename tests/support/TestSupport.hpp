@@ -12,9 +12,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -72,6 +74,23 @@ public:
 private:
     ScratchDir dir_;
 };
+
+// The sandbox of a program whose gateway link, once started, runs until the
+// process ends: never destroyed, since the link's tasks use it through exit,
+// and its directory removed by an exit handler. That handler runs after the
+// diagnostic log's final flush, which registers itself later; a task still
+// writing then writes to a file that is already unlinked.
+inline const PlatformSandbox& processSandbox() {
+    static const PlatformSandbox* const sandbox = [] {
+        const PlatformSandbox* s = new PlatformSandbox;
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(processSandbox().dir().path(), ignored);
+        });
+        return s;
+    }();
+    return *sandbox;
+}
 
 // A cross build's tests run under an emulator, and the kernel cannot run a
 // target program by itself there: the build then names the emulator (with its
