@@ -222,10 +222,12 @@ void readProperties(const Object& object, const PropertyGetter<Object>* getters,
 }
 
 // The next object's properties, in table order, from the readings into the
-// array; a property the object had no value for is left out.
+// array, in place of what it held; a property the object had no value for is
+// left out.
 template <class Object>
 void takeProperties(PropertyReadings& readings, const PropertyGetter<Object>* getters, size_t count,
                     OpenWBEM::CIMPropertyArray& properties) {
+    properties.clear();
     properties.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         const PropertyReadings::Presence presence = readings.takePresence();
@@ -404,7 +406,6 @@ public:
         // for the next instance in the storage it already has.
         OpenWBEM::CIMPropertyArray properties;
         for (size_t n = 0; n < objects; ++n) {
-            properties.clear();
             takeProperties(readings, getters, count, properties);
             OpenWBEM::CIMInstance instance(cimClassName());
             instance.setProperties(properties);

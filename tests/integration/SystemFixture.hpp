@@ -53,7 +53,7 @@ protected:
         return sim;
     }
 
-    // "class=count" of every non-empty cache, for failure messages.
+    // "class=count" of every non-empty cache; empty when all are.
     static std::string cacheCounts() {
         std::string out;
         for (const char* c : kAllClasses) {
@@ -62,11 +62,7 @@ protected:
         }
         return out;
     }
-    static bool allEmpty() {
-        for (const char* c : kAllClasses)
-            if (provider().count(c) != 0) return false;
-        return true;
-    }
+    static bool allEmpty() { return cacheCounts().empty(); }
     // The mode, the active type's setting and exactly its n terminals; no
     // setting or terminal of another type.
     static bool filled(const std::string& type, std::size_t terminals) {

@@ -150,7 +150,6 @@ TEST(PropertyReadings, GiveBackEachObjectsValuesTypesAndQualifiersInOrder) {
     std::vector<OpenWBEM::CIMInstance> instances;
     OpenWBEM::CIMPropertyArray properties;
     for (size_t n = 0; n < 3; ++n) {
-        properties.clear();
         zep::takeProperties(readings, getters, count, properties);
         instances.emplace_back(OpenWBEM::String("Reading"));
         instances.back().setProperties(properties);
