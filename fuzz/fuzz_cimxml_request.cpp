@@ -79,7 +79,7 @@ void answerIntrinsic(const CimRequest& r, CimXmlWriter& w) {
         case IParam::NamedInstance: {
             const ClassDef* cls = repo.find(p.instance.className);
             const CIMInstance inst = instanceOf(p.instance, cls, r.nameSpace);
-            w.namedInstance(inst, cls, r.nameSpace);
+            w.namedInstance(inst, cls);
             w.objectWithPath(inst, cls, r.nameSpace);
             break;
         }

@@ -79,7 +79,12 @@ enum ConfigKinds { kReadKind = 1, kWriteKind = 2 };
 
 void logAndFail(const ProviderEnvironmentIFCRef& env, const String& description) {
     if (env) {
+        // Later object managers deprecate the accessor without a component
+        // name; the 3.0 object managers this library is built for have only it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
         LoggerRef logger = env->getLogger();
+#pragma GCC diagnostic pop
         if (logger) logger->logError(description);
     }
     throw CIMException(__FILE__, __LINE__, CIMException::FAILED, description.c_str());
@@ -226,3 +231,5 @@ void QEL_ZEPProvider::cleanup() {
     QEL_ZEPBirchSettingProv.cleanup();
     QEL_ZEPCedarSettingProv.cleanup();
 }
+
+bool QEL_ZEPProvider::canUnload() { return false; }

@@ -79,6 +79,11 @@ public:
                                 const OpenWBEM::String& ns, const OpenWBEM::CIMObjectPath& objectName,
                                 const OpenWBEM::String& resultClass, const OpenWBEM::String& role);
 
+    // Never: the caches, the gateway link and its tasks live for the process
+    // whatever becomes of this object, so unloading gains nothing, and the
+    // idle unloader of some object managers fails on its own bookkeeping.
+    virtual bool canUnload();
+
     // Calls cleanup() of every class provider, in class order.
     void cleanup();
 };

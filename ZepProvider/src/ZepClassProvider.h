@@ -35,6 +35,7 @@
 #include <OW_ResultHandlerIFC.hpp>
 #include <OW_String.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -405,10 +406,11 @@ public:
         // handler lets go of them; unshared again, it is emptied and filled
         // for the next instance in the storage it already has.
         OpenWBEM::CIMPropertyArray properties;
+        OpenWBEM::CIMPropertyArray keys;
         for (size_t n = 0; n < objects; ++n) {
             takeProperties(readings, getters, count, properties);
             OpenWBEM::CIMInstance instance(cimClassName());
-            instance.setProperties(properties);
+            setPropertiesAndKeys(instance, properties, keys);
             result.handle(instance);
         }
     }
@@ -499,7 +501,49 @@ protected:
         readProperties(object, getters, count, readings);
         OpenWBEM::CIMPropertyArray properties;
         takeProperties(readings, getters, count, properties);
-        instance.setProperties(properties);
+        OpenWBEM::CIMPropertyArray keys;
+        setPropertiesAndKeys(instance, properties, keys);
+    }
+
+    // The object manager names an instance by its key list (an instance
+    // path made from the instance takes only those), and no property of
+    // ours carries a Key qualifier: the keys are set explicitly, in path
+    // order, so an enumerated instance is named as enumInstanceNames names it.
+    static void setPropertiesAndKeys(OpenWBEM::CIMInstance& instance, const OpenWBEM::CIMPropertyArray& properties,
+                                     OpenWBEM::CIMPropertyArray& keys) {
+        instance.setProperties(properties);  // rebuilds the key list from qualifiers: first
+        keys.clear();
+        const size_t* slots = keyGetterSlots();
+        for (int k = 0; k < Registry::kKeyCount; ++k) {
+            // A key sits at its getter's place, or before it when properties
+            // ahead of it were left out.
+            const char* name = Registry::keyNames()[k];
+            for (size_t i = std::min(slots[k] + 1, properties.size()); i-- > 0;) {
+                if (properties[i].getName().equals(name)) {
+                    keys.push_back(properties[i]);
+                    break;
+                }
+            }
+        }
+        instance.setKeys(keys);
+    }
+
+    // The getter table's place of each key, in key order; found once.
+    static const size_t* keyGetterSlots() {
+        struct Slots {
+            size_t at[Registry::kKeyCount];
+            Slots() {
+                size_t count = 0;
+                const PropertyGetter<Object>* getters = Traits::getters(count);
+                for (int k = 0; k < Registry::kKeyCount; ++k) {
+                    at[k] = count;
+                    for (size_t i = 0; i < count; ++i)
+                        if (getters[i].name.equals(Registry::keyNames()[k])) at[k] = i;
+                }
+            }
+        };
+        static const Slots slots;
+        return slots.at;
     }
 
     static const OpenWBEM::String& cimClassName() {
@@ -538,6 +582,19 @@ private:
     struct IsTerminal {
         enum { value = Traits::kTerminal };
     };
+
+    // The object manager hands over one entry per output parameter, named,
+    // and reads them back by position: a value goes into the entry of its
+    // name; only an object manager that supplied none gets one appended.
+    static void setOutput(OpenWBEM::CIMParamValueArray& out, const char* name, const OpenWBEM::CIMValue& value) {
+        for (size_t i = 0; i < out.size(); ++i) {
+            if (out[i].getName().equalsIgnoreCase(name)) {
+                out[i].setValue(value);
+                return;
+            }
+        }
+        out.push_back(OpenWBEM::CIMParamValue(name, value));
+    }
 
     static std::string keyText(const OpenWBEM::CIMProperty& key) {
         if (!key) throwNotFound();
@@ -585,13 +642,13 @@ private:
                 }
                 Object* found = 0;
                 const bool ok = registry.FindByInstanceName(name, found) != 0 && found != 0;
+                OpenWBEM::CIMValue inst(OpenWBEM::CIMNULL);
                 if (ok) {
                     OpenWBEM::CIMObjectPath ref(OpenWBEM::String(Traits::className()), ns);
                     toCIMObjectPath(*found, ref);
-                    out.push_back(OpenWBEM::CIMParamValue("inst", OpenWBEM::CIMValue(ref)));
-                } else {
-                    out.push_back(OpenWBEM::CIMParamValue("inst", OpenWBEM::CIMValue(OpenWBEM::CIMNULL)));
+                    inst = OpenWBEM::CIMValue(ref);
                 }
+                setOutput(out, "inst", inst);
                 return OpenWBEM::CIMValue(OpenWBEM::Bool(ok));
             }
         } else {

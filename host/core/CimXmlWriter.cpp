@@ -49,12 +49,6 @@ std::string keyValueType(const CIMValue& v) {
     return "string";
 }
 
-bool keysAreReferences(const ClassDef& cls) {
-    for (const PropertyDef& p : cls.properties)
-        if (p.isKey() && p.type.isReference()) return true;
-    return false;
-}
-
 std::string namespaceOf(const CIMObjectPath& path, const std::string& fallback) {
     const String ns = path.getNameSpace();
     return ns.empty() ? fallback : std::string(ns.c_str());
@@ -154,10 +148,13 @@ void CimXmlWriter::className(const std::string& name) {
 }
 
 void CimXmlWriter::instanceName(const CIMObjectPath& path) {
+    instanceName(path.getClassName(), path.getKeys(), namespaceOf(path, ""));
+}
+
+void CimXmlWriter::instanceName(const String& className, const CIMPropertyArray& keys, const std::string& ns) {
     out_ += "<INSTANCENAME CLASSNAME=\"";
-    appendAttr(out_, path.getClassName());
+    appendAttr(out_, className);
     out_ += "\">";
-    const CIMPropertyArray keys = path.getKeys();
     for (size_t i = 0; i < keys.size(); ++i) {
         const CIMValue v = keys[i].getValue();
         if (!v) continue;
@@ -166,7 +163,7 @@ void CimXmlWriter::instanceName(const CIMObjectPath& path) {
         out_ += "\">";
         if (v.getType() == CIMDataType::REFERENCE && !v.isArray()) {
             out_ += "<VALUE.REFERENCE>";
-            instancePath(v.toCIMObjectPath(), namespaceOf(path, ""));
+            instancePath(v.toCIMObjectPath(), ns);
             out_ += "</VALUE.REFERENCE>";
         } else {
             out_ += "<KEYVALUE VALUETYPE=\"";
@@ -201,17 +198,8 @@ void CimXmlWriter::instancePath(const CIMObjectPath& path, const std::string& ns
     out_ += "</INSTANCEPATH>";
 }
 
-CIMObjectPath CimXmlWriter::pathOf(const CIMInstance& inst, const ClassDef* cls, const std::string& ns) {
-    CIMObjectPath path(inst.getClassName(), String(ns.c_str()));
-    if (!cls) {
-        path.setKeys(inst);
-        return path;
-    }
-    for (const PropertyDef* key : cls->keys()) {
-        const CIMValue v = inst.getPropertyValue(String(key->name.c_str()));
-        if (v) path.setKeyValue(String(key->name.c_str()), v);
-    }
-    return path;
+CIMObjectPath CimXmlWriter::pathOf(const CIMInstance& inst, const std::string& ns) {
+    return CIMObjectPath(String(ns.c_str()), inst);
 }
 
 void CimXmlWriter::property(const std::string& name, const std::string& type, bool isArray,
@@ -287,36 +275,16 @@ void CimXmlWriter::instance(const CIMInstance& inst, const ClassDef* cls) {
     out_ += "</INSTANCE>";
 }
 
-void CimXmlWriter::namedInstance(const CIMInstance& inst, const ClassDef* cls, const std::string& ns) {
+void CimXmlWriter::namedInstance(const CIMInstance& inst, const ClassDef* cls) {
     out_ += "<VALUE.NAMEDINSTANCE>";
-    if (cls && !keysAreReferences(*cls)) {
-        // The common case, written without building a path first.
-        out_ += "<INSTANCENAME CLASSNAME=\"";
-        appendAttr(out_, inst.getClassName());
-        out_ += "\">";
-        for (const PropertyDef& key : cls->properties) {
-            if (!key.isKey()) continue;
-            const CIMValue v = inst.getPropertyValue(String(key.name.c_str()));
-            if (!v) continue;
-            out_ += "<KEYBINDING NAME=\"";
-            appendAttr(out_, key.name);
-            out_ += "\"><KEYVALUE VALUETYPE=\"";
-            out_ += keyValueType(v);
-            out_ += "\">";
-            appendScalar(out_, v);
-            out_ += "</KEYVALUE></KEYBINDING>";
-        }
-        out_ += "</INSTANCENAME>";
-    } else {
-        instanceName(pathOf(inst, cls, ns));
-    }
+    instanceName(inst.getClassName(), inst.getKeyValuePairs(), "");
     instance(inst, cls);
     out_ += "</VALUE.NAMEDINSTANCE>";
 }
 
 void CimXmlWriter::objectWithPath(const CIMInstance& inst, const ClassDef* cls, const std::string& ns) {
     out_ += "<VALUE.OBJECTWITHPATH>";
-    instancePath(pathOf(inst, cls, ns), ns);
+    instancePath(pathOf(inst, ns), ns);
     instance(inst, cls);
     out_ += "</VALUE.OBJECTWITHPATH>";
 }
@@ -379,9 +347,13 @@ void CimXmlWriter::returnValue(const CIMValue& v, const std::string& ns) {
 void CimXmlWriter::paramValue(const std::string& name, const CIMValue& v, const std::string& ns) {
     out_ += "<PARAMVALUE NAME=\"";
     appendAttr(out_, name);
-    out_ += "\" PARAMTYPE=\"";
-    out_ += typeNameOf(v);
-    out_ += "\">";
+    out_ += '"';
+    if (v) {
+        out_ += " PARAMTYPE=\"";
+        out_ += typeNameOf(v);
+        out_ += '"';
+    }
+    out_ += '>';
     value(v, ns);
     out_ += "</PARAMVALUE>";
 }

@@ -42,24 +42,28 @@ public:
     // An INSTANCE; properties the class declares but the instance lacks are
     // written null with their declared type, so clients can set them.
     void instance(const OpenWBEM::CIMInstance& inst, const ClassDef* cls);
-    // VALUE.NAMEDINSTANCE; the name is built from the class's key properties.
-    void namedInstance(const OpenWBEM::CIMInstance& inst, const ClassDef* cls, const std::string& ns);
+    // VALUE.NAMEDINSTANCE, named as OpenWBEM names an instance: by its own key
+    // list alone (keys its provider set, or properties carrying a Key
+    // qualifier), never from the class; an instance without keys gets an
+    // INSTANCENAME without key bindings.
+    void namedInstance(const OpenWBEM::CIMInstance& inst, const ClassDef* cls);
     // VALUE.OBJECTWITHPATH and OBJECTPATH forms of the association answers.
     void objectWithPath(const OpenWBEM::CIMInstance& inst, const ClassDef* cls, const std::string& ns);
     void objectPath(const OpenWBEM::CIMObjectPath& path, const std::string& ns);
     void classDefinition(const ClassDef& cls, bool includeQualifiers);
     // A VALUE, VALUE.ARRAY or VALUE.REFERENCE; nothing for the null value.
     void value(const OpenWBEM::CIMValue& v, const std::string& ns);
-    // RETURNVALUE and PARAMVALUE of a method response; the caller leaves nulls out.
+    // RETURNVALUE (never null) and PARAMVALUE (a null one without a value) of a method response.
     void returnValue(const OpenWBEM::CIMValue& v, const std::string& ns);
     void paramValue(const std::string& name, const OpenWBEM::CIMValue& v, const std::string& ns);
 
-    // The CIM path of an instance: its class and the values of the class's keys.
-    static OpenWBEM::CIMObjectPath pathOf(const OpenWBEM::CIMInstance& inst, const ClassDef* cls,
-                                          const std::string& ns);
+    // The CIM path of an instance, as OpenWBEM makes it: its class and its key list.
+    static OpenWBEM::CIMObjectPath pathOf(const OpenWBEM::CIMInstance& inst, const std::string& ns);
 
 private:
     void instancePath(const OpenWBEM::CIMObjectPath& path, const std::string& ns);
+    void instanceName(const OpenWBEM::String& className, const OpenWBEM::CIMPropertyArray& keys,
+                      const std::string& ns);
     void property(const std::string& name, const std::string& type, bool isArray,
                   const std::string& refClass, const OpenWBEM::CIMValue& v, const std::string& ns);
     void qualifier(const Qualifier& q);

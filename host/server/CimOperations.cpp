@@ -253,7 +253,7 @@ private:
         const bool origin = flag(r_, "IncludeClassOrigin", false);
         ProviderManager::Lease lease = providers_.acquire(providerOf(cls));
         Collector<CIMInstance> instances([&](const CIMInstance& inst) {
-            out_.namedInstance(inst, repo_.find(inst.getClassName().c_str()), ns_);
+            out_.namedInstance(inst, repo_.find(inst.getClassName().c_str()));
             ++results;
         });
         const CIMClass cimClass(String(cls.name.c_str()));
@@ -326,7 +326,7 @@ private:
         const CIMInstance inst = instanceOf(p.instance, cls);
         ProviderManager::Lease lease = providers_.acquire(providerOf(cls));
         CIMObjectPath path = instanceProvider(lease, cls)->createInstance(env_, String(ns_.c_str()), inst);
-        if (!path) path = CimXmlWriter::pathOf(inst, &cls, ns_);
+        if (!path) path = CimXmlWriter::pathOf(inst, ns_);
         out_.beginReturn();
         out_.instanceName(path);
         out_.endReturn();
@@ -424,27 +424,24 @@ private:
         }
         const CIMObjectPath path = r_.targetIsClass ? CIMObjectPath(String(cls.name.c_str()), String(ns_.c_str()))
                                                     : pathOf(r_.target);
+        // As OpenWBEM does: a method on an instance runs only on an instance
+        // that its provider can get.
+        if (!r_.targetIsClass) {
+            try {
+                fetchInstance(cls, path, nullptr);
+            } catch (const CIMException&) {
+                fail(CIMException::NOT_FOUND, std::string("Instance not found: ") + path.toString().c_str());
+            }
+        }
         ProviderManager::Lease lease = providers_.acquire(providerOf(cls, method));
         CppMethodProviderIFC* provider = lease->getMethodProvider();
         if (!provider) fail(CIMException::NOT_SUPPORTED, "the provider of " + cls.name + " serves no methods");
         const CIMValue result =
             provider->invokeMethod(env_, String(ns_.c_str()), path, String(r_.method.c_str()), in, out);
-        // A client cannot take a valueless RETURNVALUE or PARAMVALUE: nulls are left out.
+        // As OpenWBEM writes them: a null return value is left out; every
+        // output entry is written in its place, a null one without a value.
         if (result) out_.returnValue(result, ns_);
-        // An output a provider set twice (appended after the pre-filled entry) counts by its last entry.
-        std::vector<std::string> names;
-        for (size_t i = 0; i < out.size(); ++i) {
-            const std::string n = out[i].getName().c_str();
-            bool seen = false;
-            for (const std::string& s : names) seen = seen || equalsIgnoreCase(s, n);
-            if (!seen) names.push_back(n);
-        }
-        for (const std::string& n : names) {
-            CIMValue v(CIMNULL);
-            for (size_t i = 0; i < out.size(); ++i)
-                if (equalsIgnoreCase(out[i].getName().c_str(), n)) v = out[i].getValue();
-            if (v) out_.paramValue(n, v, ns_);
-        }
+        for (size_t i = 0; i < out.size(); ++i) out_.paramValue(out[i].getName().c_str(), out[i].getValue(), ns_);
         results = 1;
     }
 

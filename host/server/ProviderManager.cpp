@@ -24,6 +24,7 @@ struct ProviderManager::Entry {
     int active = 0;
     Clock::time_point lastUse = Clock::now();
     unsigned created = 0;
+    bool keptSaid = false;  // "kept" logged for this instance
 };
 
 ProviderManager::ProviderManager(ProviderEnvironmentIFCRef env, std::chrono::milliseconds ttl)
@@ -184,12 +185,20 @@ void ProviderManager::reap() {
         lock.unlock();
         for (const auto& e : entries) {
             IntrusiveReference<CppProviderBaseIFC> idle;
+            bool kept = false;
             {
                 std::lock_guard<std::mutex> entryLock(e->mutex);
                 if (!e->instance || e->active > 0 || Clock::now() - e->lastUse < ttl_) continue;
-                if (e->instance->getPersist() || !e->instance->canUnload()) continue;
-                idle.swap(e->instance);
+                if (e->instance->getPersist() || !e->instance->canUnload()) {
+                    kept = !e->keptSaid;
+                    e->keptSaid = true;
+                } else {
+                    idle.swap(e->instance);
+                    e->keptSaid = false;
+                }
             }
+            if (kept) log(E_INFO_LEVEL, "provider " + e->id + " idle for its time-to-live: kept, it cannot be unloaded");
+            if (!idle) continue;
             idle = IntrusiveReference<CppProviderBaseIFC>();  // destroyed here, outside the entry lock
             log(E_INFO_LEVEL, "provider " + e->id + " idle for its time-to-live: instance destroyed");
         }

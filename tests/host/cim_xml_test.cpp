@@ -251,7 +251,16 @@ TEST(CimXmlWriter, WritesInstancesAndErrorsAsWbemcliReadsThem) {
     CimXmlWriter w(out, "127.0.0.1:5988");
     w.begin("4711", true, "EnumerateInstances");
     w.beginReturn();
-    w.namedInstance(inst, cls, "root/cimv2");
+    // Named by the instance's key list, not by the class's Key qualifiers: without one, no key bindings.
+    w.namedInstance(inst, cls);
+    const std::string keyless = "<VALUE.NAMEDINSTANCE><INSTANCENAME CLASSNAME=\"T_Thing\"></INSTANCENAME><INSTANCE ";
+    ASSERT_NE(std::string::npos, out.find(keyless)) << out;
+    out.erase(out.find(keyless));
+    CIMPropertyArray keys;
+    keys.push_back(inst.getProperty("Name"));
+    keys.push_back(inst.getProperty("Id"));
+    inst.setKeys(keys);
+    w.namedInstance(inst, cls);
     w.endReturn();
     w.end();
     EXPECT_EQ(

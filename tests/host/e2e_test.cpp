@@ -1,7 +1,7 @@
 // End to end: wbemcli drives cimhost, which runs the built provider library
 // against a zepsim gateway. Every operation on every class, the exact error
-// codes and descriptions clients see, and the provider's re-creation after
-// its time-to-live.
+// codes and descriptions clients see, and the provider kept past its
+// time-to-live.
 #include <gtest/gtest.h>
 
 #include "HostProcess.hpp"
@@ -31,6 +31,26 @@ std::string cimError(int code, const std::string& name, const std::string& descr
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// FindByInstanceName on a Cedar terminal, as CIM-XML.
+std::string findByInstanceNameCall(const std::string& on, const std::string& name) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"9\" "
+           "PROTOCOLVERSION=\"1.0\"><SIMPLEREQ><METHODCALL NAME=\"FindByInstanceName\"><LOCALINSTANCEPATH>"
+           "<LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"cimv2\"/></LOCALNAMESPACEPATH>"
+           "<INSTANCENAME CLASSNAME=\"QEL_ZEPCedarTerminal\">"
+           "<KEYBINDING NAME=\"SystemCreationClassName\"><KEYVALUE>QEL_System</KEYVALUE></KEYBINDING>"
+           "<KEYBINDING NAME=\"SystemName\"><KEYVALUE>QEL</KEYVALUE></KEYBINDING>"
+           "<KEYBINDING NAME=\"CreationClassName\"><KEYVALUE>QEL_ZEPCedarTerminal</KEYVALUE></KEYBINDING>"
+           "<KEYBINDING NAME=\"DeviceID\"><KEYVALUE>" + on + "</KEYVALUE></KEYBINDING></INSTANCENAME>"
+           "</LOCALINSTANCEPATH><PARAMVALUE NAME=\"InstanceName\"><VALUE>" + name + "</VALUE></PARAMVALUE>"
+           "</METHODCALL></SIMPLEREQ></MESSAGE></CIM>";
+}
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -84,6 +104,9 @@ TEST_F(EndToEnd, ReadsCedarTerminalsAndClasses) {
 
     const Result all = stack->wbemcli({"ei", "URL:QEL_ZEPCedarTerminal"});
     EXPECT_EQ(0, all.status) << all;
+    // Each enumerated instance is named by its keys, as its name is enumerated.
+    EXPECT_TRUE(contains(all.out, stack->url().substr(7) + ":" + std::string(kCedar4000).substr(4) + " DN=4000,"))
+        << all;
     EXPECT_TRUE(contains(all.out, "DN=4000,MOTPS=\"192.168.1.10\",HWID=\"00-1B-4F-0A-0B-0C\",")) << all;
     EXPECT_TRUE(contains(all.out, "MOTN=\"Desk 4\",")) << all;
 
@@ -113,7 +136,8 @@ TEST_F(EndToEnd, ReadsCedarTerminalsAndClasses) {
 
     const Result mode = stack->wbemcli({"ei", "URL:QEL_ZEPModeSetting"});
     EXPECT_EQ(0, mode.status) << mode;
-    EXPECT_TRUE(contains(mode.out, "Mode=TRUE,MoType=0,InstanceID=\"QEL_ZEPModeSetting\"")) << mode;
+    EXPECT_TRUE(contains(mode.out, "QEL_ZEPModeSetting.InstanceID=\"QEL_ZEPModeSetting\" "
+                                   "Mode=TRUE,MoType=0,InstanceID=\"QEL_ZEPModeSetting\"")) << mode;
 }
 
 TEST_F(EndToEnd, ModifiesCedarTerminalsAndReportsEveryValidationError) {
@@ -265,10 +289,12 @@ TEST_F(EndToEnd, CallsBothTerminalMethods) {
     Result r = stack->wbemcli({"cm", terminalPath("Cedar", "1000"), "FindByInstanceName.InstanceName=\"4000\""});
     EXPECT_EQ(0, r.status) << r;
     EXPECT_TRUE(contains(r.out, " FindByInstanceName: TRUE, " + found4000 + "\n")) << r;
-    // A miss: FALSE and no output parameter at all.
-    r = stack->wbemcli({"cm", terminalPath("Cedar", "1000"), "FindByInstanceName.InstanceName=\"4321\""});
-    EXPECT_EQ(0, r.status) << r;
-    EXPECT_TRUE(contains(r.out, " FindByInstanceName: FALSE\n")) << r;
+    // A miss: FALSE and exactly one "inst", without a value. (wbemcli cannot
+    // show a null reference, so the answer is read as it comes.)
+    const std::string miss = RawConnection(stack->port()).post(findByInstanceNameCall("1000", "4321"));
+    EXPECT_TRUE(contains(miss, "<RETURNVALUE PARAMTYPE=\"boolean\"><VALUE>FALSE</VALUE></RETURNVALUE>"
+                               "<PARAMVALUE NAME=\"inst\"></PARAMVALUE></METHODRESPONSE>")) << miss;
+    EXPECT_EQ(1u, occurrences(miss, "<PARAMVALUE")) << miss;
     // The reference argument is looked up and otherwise ignored. (wbemcli takes
     // every name=value after a reference as one of its keys, so it comes last.)
     r = stack->wbemcli({"cm", terminalPath("Cedar", "1000"),
@@ -287,7 +313,7 @@ TEST_F(EndToEnd, CallsBothTerminalMethods) {
     EXPECT_TRUE(contains(r.err, "(17) CIM_ERR_METHOD_NOT_FOUND: ")) << r;
     r = stack->wbemcli({"cm", terminalPath("Cedar", "4999"), "RedirectSet"});
     EXPECT_EQ(16, r.status);
-    EXPECT_TRUE(contains(r.err, cimError(6, "CIM_ERR_NOT_FOUND", ""))) << r;
+    EXPECT_TRUE(contains(r.err, "Cim: (6) CIM_ERR_NOT_FOUND")) << r;
 }
 
 TEST_F(EndToEnd, RefusesAssociationsAndUnknownClasses) {
@@ -329,26 +355,18 @@ TEST_F(EndToEnd, AnswersMalformedRequestsAndKeepsTheConnection) {
     EXPECT_TRUE(contains(a, "<CLASSNAME NAME=\"QEL_ZEPCedarTerminal\"/>")) << a;
 }
 
-// Its own gateway and host: the provider instance is destroyed when idle and
-// a new one serves the same caches; SIGTERM then stops the host cleanly.
-TEST(EndToEndLifetime, AProviderRecreatedAfterItsTimeToLiveFindsTheCachesFull) {
+// Its own gateway and host: the provider is never unloaded, however long it
+// is idle, and keeps serving the same caches; SIGTERM then stops the host cleanly.
+TEST(EndToEndLifetime, AProviderIdleBeyondItsTimeToLiveIsKeptAndServes) {
     Stack stack({"--mode", "cedar", "--terminals", "25"}, {"--provider-ttl", "0.3", "--max-request", "65536"});
     ASSERT_TRUE(testsupport::waitUntil([&] { return stack.count("QEL_ZEPCedarTerminal") == 25; }, std::chrono::seconds(60)))
         << stack.log();
-    auto destroyed = [&] {
-        const std::string log = stack.log();
-        size_t n = 0;
-        for (size_t at = log.find("instance destroyed"); at != std::string::npos; at = log.find("instance destroyed", at + 1))
-            ++n;
-        return n;
-    };
-    for (size_t round = 2; round <= 3; ++round) {
-        ASSERT_TRUE(testsupport::waitUntil([&] { return destroyed() >= round - 1; }, std::chrono::seconds(60)))
-            << stack.log();
-        // This request creates and initialises instance `round`, which finds the caches as they were.
-        EXPECT_EQ(25u, stack.count("QEL_ZEPCedarTerminal")) << "round " << round;
-        EXPECT_TRUE(contains(stack.log(), "(instance " + std::to_string(round) + ")")) << stack.log();
-    }
+    ASSERT_TRUE(testsupport::waitUntil([&] { return contains(stack.log(), "time-to-live: kept"); },
+                                       std::chrono::seconds(60)))
+        << stack.log();
+    EXPECT_EQ(25u, stack.count("QEL_ZEPCedarTerminal"));
+    EXPECT_FALSE(contains(stack.log(), "instance destroyed")) << stack.log();
+    EXPECT_FALSE(contains(stack.log(), "(instance 2)")) << stack.log();
     EXPECT_TRUE(contains(stack.wbemcli({"gi", settingPath("QEL_ZEPCedarSetting")}).out, "NodeId="));
 
     // A body above the limit is refused before it is read; the host serves on.

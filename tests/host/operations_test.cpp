@@ -1,6 +1,6 @@
 // The host's object manager with an in-process provider: what reaches the
 // provider (typed keys and values, method inputs in declared order) and what
-// goes back (the provider's message unchanged, null outputs left out), and
+// goes back (the provider's message unchanged, outputs by position), and
 // the provider lifetime (initialised once, re-created after its time-to-live).
 #include <gtest/gtest.h>
 
@@ -101,10 +101,9 @@ public:
             seen_.outOnEntry = out;
         }
         if (method.equals("Count")) return CIMValue(UInt32(7));
-        // Appends its outputs as the terminal providers do: a found reference, a null text.
+        // Sets its outputs in the entries it was handed: a found reference, a null text.
         const CIMValue where = in[2].getValue();
-        out.push_back(CIMParamValue("Where", where));
-        out.push_back(CIMParamValue("Found", CIMValue(CIMNULL)));
+        out[0].setValue(where);
         if (!where) return CIMValue(CIMNULL);
         return CIMValue(Bool(true));
     }
@@ -249,7 +248,7 @@ TEST(Operations, CarriesTheProvidersErrorTextUnchanged) {
     EXPECT_TRUE(contains(deleted, "<ERROR CODE=\"1\" DESCRIPTION=\"disk on fire\"/>")) << deleted;
 }
 
-TEST(Operations, HandsMethodInputsOverInDeclaredOrderAndLeavesNullOutputsOut) {
+TEST(Operations, HandsMethodInputsOverInDeclaredOrderAndWritesOutputsByPosition) {
     Host h;
     const std::string whereXml =
         "<VALUE.REFERENCE><INSTANCENAME CLASSNAME=\"T_Thing\"><KEYBINDING NAME=\"Name\"><KEYVALUE>a</KEYVALUE>"
@@ -268,17 +267,32 @@ TEST(Operations, HandsMethodInputsOverInDeclaredOrderAndLeavesNullOutputsOut) {
     EXPECT_EQ("Where", std::string(h.seen.outOnEntry[0].getName().c_str()));
     EXPECT_TRUE(h.seen.outOnEntry[0].getValue());
     EXPECT_FALSE(h.seen.outOnEntry[1].getValue());
-    // The return value first, then the reference; the null Found is left out.
+    // The instance is got before the method runs on it.
+    {
+        std::lock_guard<std::mutex> lock(h.seen.m);
+        ASSERT_LE(2u, h.seen.calls.size());
+        EXPECT_EQ("getInstance", h.seen.calls[h.seen.calls.size() - 2]);
+    }
+    // The return value first, then every output in its place; the null Found without a value.
     EXPECT_TRUE(contains(found, "<METHODRESPONSE NAME=\"Find\"><RETURNVALUE PARAMTYPE=\"boolean\"><VALUE>TRUE</VALUE>"
                                 "</RETURNVALUE><PARAMVALUE NAME=\"Where\" PARAMTYPE=\"reference\"><VALUE.REFERENCE>"
                                 "<INSTANCEPATH><NAMESPACEPATH><HOST>127.0.0.1:5988</HOST>"))
         << found;
-    EXPECT_FALSE(contains(found, "Found"));
+    EXPECT_TRUE(contains(found, "</VALUE.REFERENCE></PARAMVALUE><PARAMVALUE NAME=\"Found\"></PARAMVALUE>"
+                                "</METHODRESPONSE>"))
+        << found;
 
-    // A null return value and a null reference: neither element is written.
+    // A null return value is left out; the outputs are still written.
     const std::string miss = h.method("Find", "<PARAMVALUE NAME=\"Count\"><VALUE>2</VALUE></PARAMVALUE>");
-    EXPECT_TRUE(contains(miss, "<METHODRESPONSE NAME=\"Find\"></METHODRESPONSE>")) << miss;
+    EXPECT_TRUE(contains(miss, "<METHODRESPONSE NAME=\"Find\"><PARAMVALUE NAME=\"Where\"></PARAMVALUE>"
+                               "<PARAMVALUE NAME=\"Found\"></PARAMVALUE></METHODRESPONSE>")) << miss;
     EXPECT_EQ(CIMValue(UInt16(2)), h.seen.in[1].getValue());
+    // A method on an instance its provider cannot get: not found, and the method never runs.
+    const size_t calls = h.seen.calls.size();
+    const std::string absent = h.method("Count", "", "zz");
+    EXPECT_TRUE(contains(absent, "<ERROR CODE=\"6\"")) << absent;
+    EXPECT_EQ("getInstance", h.seen.calls.back());
+    EXPECT_EQ(calls + 1, h.seen.calls.size());
 
     EXPECT_TRUE(contains(h.method("Count", ""), "<RETURNVALUE PARAMTYPE=\"uint32\"><VALUE>7</VALUE></RETURNVALUE>"));
     // Unknown methods and parameters, untypable and repeated arguments.

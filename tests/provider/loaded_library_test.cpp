@@ -98,6 +98,7 @@ TEST(LoadedLibrary, ServesTheModeSettingFromAGatewayProcess) {
     IntrusiveReference<CppProviderBaseIFC> provider(factory());
     const ProviderEnvironmentIFCRef env(new Environment);
     provider->initialize(env);
+    EXPECT_FALSE(provider->canUnload());
     CppInstanceProviderIFC* instances = provider->getInstanceProvider();
     CppMethodProviderIFC* methods = provider->getMethodProvider();
     ASSERT_NE(nullptr, instances);
@@ -127,6 +128,8 @@ TEST(LoadedLibrary, ServesTheModeSettingFromAGatewayProcess) {
     const CIMInstance instance = instances->getInstance(env, kNs, path, WBEMFlags::E_NOT_LOCAL_ONLY,
                                                         WBEMFlags::E_EXCLUDE_QUALIFIERS,
                                                         WBEMFlags::E_EXCLUDE_CLASS_ORIGIN, 0, CIMClass(CIMNULL));
+    // The object manager names an instance by its key list alone.
+    EXPECT_TRUE(CIMObjectPath(String(kNs), instance).equals(path)) << CIMObjectPath(String(kNs), instance).toString().c_str();
     EXPECT_TRUE(instance.getPropertyValue("Mode").toBool());
     EXPECT_EQ(ZEP_MOTYPE_BIRCH, instance.getPropertyValue("MoType").toUInt8());
 

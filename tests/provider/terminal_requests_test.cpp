@@ -144,8 +144,12 @@ TEST_F(TerminalRequests, InstancesAreHandedOverWithTheClassLockReleased) {
 
 TEST_F(TerminalRequests, FindByInstanceNameLooksUpADeviceIDOfItsOwnClass) {
     const CIMObjectPath classPath{String(kCedar), String(kNs)};
-    auto find = [&](const CIMParamValueArray& in, CIMValue* inst) {
+    // The object manager hands over the outputs pre-filled, the IN/OUT
+    // reference with its input; the answer goes into that entry. Without an
+    // entry, one is appended.
+    auto find = [&](const CIMParamValueArray& in, CIMValue* inst, bool prefilled = true) {
         CIMParamValueArray out;
+        if (prefilled) out.push_back(CIMParamValue("inst", in.size() > 1 ? in[1].getValue() : CIMValue(CIMNULL)));
         const CIMValue result = invoke(classPath, "FindByInstanceName", in, out);
         EXPECT_EQ(1u, out.size());
         if (out.size() == 1) {
@@ -176,9 +180,9 @@ TEST_F(TerminalRequests, FindByInstanceNameLooksUpADeviceIDOfItsOwnClass) {
     EXPECT_FALSE(find(in, &inst));
     EXPECT_FALSE(inst);
 
-    EXPECT_FALSE(find(CIMParamValueArray(), &inst));  // missing positions count as null
+    EXPECT_FALSE(find(CIMParamValueArray(), &inst, false));  // missing positions count as null
     EXPECT_FALSE(inst);
-    EXPECT_TRUE(find(CIMParamValueArray(1, CIMParamValue("n", CIMValue(String("4000")))), &inst));
+    EXPECT_TRUE(find(CIMParamValueArray(1, CIMParamValue("n", CIMValue(String("4000")))), &inst, false));
     EXPECT_TRUE(inst);
 }
 
