@@ -31,6 +31,7 @@
 #include <OW_ResultHandlerIFC.hpp>
 
 #include "BenchTable.hpp"
+#include "ProviderEnvironment.hpp"
 #include "../tests/integration/SimProcess.hpp"
 #include "../tests/support/TestSupport.hpp"
 
@@ -155,18 +156,6 @@ void BM_WbemcliEnumerateThroughCimhost(benchmark::State& state) {
     gFigures["host-cpu"] = hostCpuMs / n;
 }
 
-class QuietLogger : public Logger {
-protected:
-    void doLogMessage(const String&, const ELogLevel) const {}
-};
-
-class Environment : public ProviderEnvironmentIFC {
-public:
-    LoggerRef getLogger() const { return LoggerRef(new QuietLogger); }
-    String getConfigItem(const String&, const String& def) const { return def; }
-    String getUserName() const { return "bench"; }
-};
-
 class Counter : public ResultHandlerIFC<CIMInstance> {
 public:
     size_t count = 0;
@@ -207,7 +196,7 @@ struct InProcess {
     }
     testsupport::ScratchDir dir;
     std::unique_ptr<simtest::SimProcess> sim;
-    ProviderEnvironmentIFCRef env{new Environment};
+    ProviderEnvironmentIFCRef env = owtest::makeEnvironment();
     IntrusiveReference<CppProviderBaseIFC> provider;
     CppInstanceProviderIFC* instances = nullptr;
 };

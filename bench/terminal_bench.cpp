@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchTable.hpp"
+#include "ProviderEnvironment.hpp"
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -50,26 +51,8 @@ constexpr char kNs[] = "root/cimv2";
 
 std::map<std::string, double> gFigures;
 
-class QuietLogger : public Logger {
-public:
-    QuietLogger() : Logger(E_ERROR_LEVEL) {}
-
-protected:
-    void doLogMessage(const String&, const ELogLevel) const {}
-};
-
-class BenchEnvironment : public ProviderEnvironmentIFC {
-public:
-    LoggerRef getLogger() const { return logger_; }
-    String getConfigItem(const String&, const String& def) const { return def; }
-    String getUserName() const { return "bench"; }
-
-private:
-    LoggerRef logger_ = LoggerRef(new QuietLogger);
-};
-
 ProviderEnvironmentIFCRef env() {
-    static ProviderEnvironmentIFCRef e(new BenchEnvironment);
+    static ProviderEnvironmentIFCRef e = owtest::makeEnvironment();
     return e;
 }
 

@@ -89,11 +89,11 @@ void answerIntrinsic(const CimRequest& r, CimXmlWriter& w) {
                                              repo),
                          r.nameSpace);
             break;
-        case IParam::Value: w.value(CIMValue(String(p.text.c_str(), p.text.size())), r.nameSpace); break;
+        case IParam::Value: w.value(CIMValue(String(p.text.c_str(), p.text.size()))); break;
         case IParam::ValueArray: {
             StringArray items;
             for (const std::string& s : p.items) items.push_back(String(s.c_str(), s.size()));
-            w.value(CIMValue(items), r.nameSpace);
+            w.value(CIMValue(items));
             break;
         }
         case IParam::Empty: break;
@@ -110,12 +110,12 @@ void answerExtrinsic(const CimRequest& r, CimXmlWriter& w) {
     if (!r.targetIsClass) target = CIMValue(convertInstanceName(r.target, r.nameSpace, repo));
     // The target stands in for the return value: a reference, or a string
     // naming the class.
-    w.returnValue(target ? target : CIMValue(String(r.target.className.c_str())), r.nameSpace);
+    w.returnValue(target ? target : CIMValue(String(r.target.className.c_str())));
     for (const MethodParam& p : r.params) {
         const ParameterDef* decl = method ? method->parameter(p.name) : nullptr;
         const TypeRef type = decl ? decl->type : typeFromAttribute(p.paramType, p.value.kind == XmlValue::Array);
         const CIMValue v = convertValue(p.value, type, repo, r.nameSpace);
-        if (v) w.paramValue(p.name, v, r.nameSpace);  // a null out parameter is left out
+        w.paramValue(p.name, v);
     }
 }
 

@@ -38,6 +38,7 @@
 
 #include "GatewayInput.hpp"
 #include "GatewayMessages.hpp"
+#include "ProviderEnvironment.hpp"
 #include "HulDiag.h"
 #include "HulMfw.h"
 #include "QEL_ZEPProvider.h"
@@ -143,24 +144,6 @@ OS_RESULT osCreateTask(const char*, uint32_t, uint32_t, OS_TASK_ENTRY, void*, ui
 
 namespace {
 
-class QuietLogger : public Logger {
-public:
-    QuietLogger() : Logger(E_ERROR_LEVEL) {}
-
-protected:
-    void doLogMessage(const String&, const ELogLevel) const {}
-};
-
-class FuzzEnvironment : public ProviderEnvironmentIFC {
-public:
-    LoggerRef getLogger() const { return logger_; }
-    String getConfigItem(const String&, const String& def) const { return def; }
-    String getUserName() const { return "fuzz"; }
-
-private:
-    LoggerRef logger_ = LoggerRef(new QuietLogger);
-};
-
 template <class T>
 class Collector : public ResultHandlerIFC<T> {
 public:
@@ -262,7 +245,7 @@ void checkTerminal(const CIMInstance& instance) {
 
 class Session {
 public:
-    Session() : env_(new FuzzEnvironment), population_(populationMessages()) {
+    Session() : env_(owtest::makeEnvironment()), population_(populationMessages()) {
         provider_.initialize(env_);
         // What the connection task would do first: hook the link into the
         // framework. No gateway exists, so no time is spent waiting for one.

@@ -22,6 +22,11 @@ void appendEscaped(std::string& out, const char* s, size_t n, bool attribute) {
         case '<': rep = "&lt;"; break;
         case '>': rep = "&gt;"; break;
         case '"': rep = attribute ? "&quot;" : nullptr; break;
+        // In an attribute a parser turns a raw line break or tab into a
+        // space; as references they arrive as sent.
+        case '\n': rep = attribute ? "&#10;" : nullptr; break;
+        case '\r': rep = attribute ? "&#13;" : nullptr; break;
+        case '\t': rep = attribute ? "&#9;" : nullptr; break;
         default: break;
         }
         if (!rep) continue;
@@ -96,7 +101,7 @@ std::string typeNameOf(const CIMValue& v) {
 
 std::string scalarText(const CIMValue& v) {
     switch (v.getType()) {
-    case CIMDataType::BOOLEAN: return v.toBool() ? "TRUE" : "FALSE";
+    case CIMDataType::BOOLEAN: return v.toBool() ? "true" : "false";
     case CIMDataType::REAL32: return realText(v.toReal32(), true);
     case CIMDataType::REAL64: return realText(v.toReal64(), false);
     default: break;
@@ -109,7 +114,7 @@ std::string scalarText(const CIMValue& v) {
 // this runs once per property of every instance written.
 static void appendScalar(std::string& out, const CIMValue& v) {
     switch (v.getType()) {
-    case CIMDataType::BOOLEAN: out += v.toBool() ? "TRUE" : "FALSE"; return;
+    case CIMDataType::BOOLEAN: out += v.toBool() ? "true" : "false"; return;
     case CIMDataType::REAL32:
     case CIMDataType::REAL64: appendText(out, scalarText(v)); return;
     default: break;
@@ -148,10 +153,10 @@ void CimXmlWriter::className(const std::string& name) {
 }
 
 void CimXmlWriter::instanceName(const CIMObjectPath& path) {
-    instanceName(path.getClassName(), path.getKeys(), namespaceOf(path, ""));
+    instanceName(path.getClassName(), path.getKeys());
 }
 
-void CimXmlWriter::instanceName(const String& className, const CIMPropertyArray& keys, const std::string& ns) {
+void CimXmlWriter::instanceName(const String& className, const CIMPropertyArray& keys) {
     out_ += "<INSTANCENAME CLASSNAME=\"";
     appendAttr(out_, className);
     out_ += "\">";
@@ -162,9 +167,7 @@ void CimXmlWriter::instanceName(const String& className, const CIMPropertyArray&
         appendAttr(out_, keys[i].getName());
         out_ += "\">";
         if (v.getType() == CIMDataType::REFERENCE && !v.isArray()) {
-            out_ += "<VALUE.REFERENCE>";
-            instancePath(v.toCIMObjectPath(), ns);
-            out_ += "</VALUE.REFERENCE>";
+            reference(v.toCIMObjectPath());
         } else {
             out_ += "<KEYVALUE VALUETYPE=\"";
             out_ += keyValueType(v);
@@ -179,9 +182,18 @@ void CimXmlWriter::instanceName(const String& className, const CIMPropertyArray&
 
 void CimXmlWriter::instancePath(const CIMObjectPath& path, const std::string& ns) {
     out_ += "<INSTANCEPATH><NAMESPACEPATH><HOST>";
-    appendText(out_, host_);
-    out_ += "</HOST><LOCALNAMESPACEPATH>";
-    const std::string full = namespaceOf(path, ns);
+    const String host = path.getHost();
+    if (host.empty()) appendText(out_, host_);
+    else appendText(out_, host);
+    out_ += "</HOST>";
+    localNamespacePath(namespaceOf(path, ns));
+    out_ += "</NAMESPACEPATH>";
+    instanceName(path);
+    out_ += "</INSTANCEPATH>";
+}
+
+void CimXmlWriter::localNamespacePath(const std::string& full) {
+    out_ += "<LOCALNAMESPACEPATH>";
     size_t start = 0;
     while (start <= full.size()) {
         size_t slash = full.find('/', start);
@@ -193,9 +205,23 @@ void CimXmlWriter::instancePath(const CIMObjectPath& path, const std::string& ns
         }
         start = slash + 1;
     }
-    out_ += "</LOCALNAMESPACEPATH></NAMESPACEPATH>";
-    instanceName(path);
-    out_ += "</INSTANCEPATH>";
+    out_ += "</LOCALNAMESPACEPATH>";
+}
+
+void CimXmlWriter::reference(const CIMObjectPath& path) {
+    out_ += "<VALUE.REFERENCE>";
+    const String ns = path.getNameSpace();
+    if (!path.getHost().empty()) {
+        instancePath(path, "");
+    } else if (!ns.empty()) {
+        out_ += "<LOCALINSTANCEPATH>";
+        localNamespacePath(std::string(ns.c_str(), ns.length()));
+        instanceName(path);
+        out_ += "</LOCALINSTANCEPATH>";
+    } else {
+        instanceName(path);
+    }
+    out_ += "</VALUE.REFERENCE>";
 }
 
 CIMObjectPath CimXmlWriter::pathOf(const CIMInstance& inst, const std::string& ns) {
@@ -203,7 +229,7 @@ CIMObjectPath CimXmlWriter::pathOf(const CIMInstance& inst, const std::string& n
 }
 
 void CimXmlWriter::property(const std::string& name, const std::string& type, bool isArray,
-                            const std::string& refClass, const CIMValue& v, const std::string& ns) {
+                            const std::string& refClass, const CIMValue& v) {
     const bool isRef = type == "reference";
     const char* element = isRef ? (isArray ? "PROPERTY.REFARRAY" : "PROPERTY.REFERENCE")
                                 : (isArray ? "PROPERTY.ARRAY" : "PROPERTY");
@@ -224,7 +250,7 @@ void CimXmlWriter::property(const std::string& name, const std::string& type, bo
         out_ += '"';
     }
     out_ += '>';
-    value(v, ns);
+    value(v);
     out_ += "</";
     out_ += element;
     out_ += '>';
@@ -265,19 +291,19 @@ void CimXmlWriter::instance(const CIMInstance& inst, const ClassDef* cls) {
             refClass = decl->type.refClass;
         }
         if (type.empty()) type = "string";
-        property(name.c_str(), type, isArray, refClass, v, "");
+        property(name.c_str(), type, isArray, refClass, v);
     }
     for (size_t i = 0; i < seen.size(); ++i) {
         if (seen[i]) continue;
         const PropertyDef& d = cls->properties[i];
-        property(d.name, d.type.name, d.type.isArray, d.type.refClass, CIMValue(CIMNULL), "");
+        property(d.name, d.type.name, d.type.isArray, d.type.refClass, CIMValue(CIMNULL));
     }
     out_ += "</INSTANCE>";
 }
 
 void CimXmlWriter::namedInstance(const CIMInstance& inst, const ClassDef* cls) {
     out_ += "<VALUE.NAMEDINSTANCE>";
-    instanceName(inst.getClassName(), inst.getKeyValuePairs(), "");
+    instanceName(inst.getClassName(), inst.getKeyValuePairs());
     instance(inst, cls);
     out_ += "</VALUE.NAMEDINSTANCE>";
 }
@@ -295,22 +321,16 @@ void CimXmlWriter::objectPath(const CIMObjectPath& path, const std::string& ns) 
     out_ += "</OBJECTPATH>";
 }
 
-void CimXmlWriter::value(const CIMValue& v, const std::string& ns) {
+void CimXmlWriter::value(const CIMValue& v) {
     if (!v) return;
     if (v.getType() == CIMDataType::REFERENCE) {
         if (v.isArray()) {
             const CIMObjectPathArray paths = v.toCIMObjectPathArray();
             out_ += "<VALUE.REFARRAY>";
-            for (size_t i = 0; i < paths.size(); ++i) {
-                out_ += "<VALUE.REFERENCE>";
-                instancePath(paths[i], ns);
-                out_ += "</VALUE.REFERENCE>";
-            }
+            for (size_t i = 0; i < paths.size(); ++i) reference(paths[i]);
             out_ += "</VALUE.REFARRAY>";
         } else {
-            out_ += "<VALUE.REFERENCE>";
-            instancePath(v.toCIMObjectPath(), ns);
-            out_ += "</VALUE.REFERENCE>";
+            reference(v.toCIMObjectPath());
         }
         return;
     }
@@ -323,7 +343,7 @@ void CimXmlWriter::value(const CIMValue& v, const std::string& ns) {
     out_ += "<VALUE.ARRAY>";
     if (v.getType() == CIMDataType::BOOLEAN) {
         const BoolArray items = v.toBoolArray();
-        for (size_t i = 0; i < items.size(); ++i) out_ += items[i] ? "<VALUE>TRUE</VALUE>" : "<VALUE>FALSE</VALUE>";
+        for (size_t i = 0; i < items.size(); ++i) out_ += items[i] ? "<VALUE>true</VALUE>" : "<VALUE>false</VALUE>";
     } else {
         const StringArray items =
             CIMValueCast::castValueToDataType(v, CIMDataType(CIMDataType::STRING, 0)).toStringArray();
@@ -336,15 +356,15 @@ void CimXmlWriter::value(const CIMValue& v, const std::string& ns) {
     out_ += "</VALUE.ARRAY>";
 }
 
-void CimXmlWriter::returnValue(const CIMValue& v, const std::string& ns) {
+void CimXmlWriter::returnValue(const CIMValue& v) {
     out_ += "<RETURNVALUE PARAMTYPE=\"";
     out_ += typeNameOf(v);
     out_ += "\">";
-    value(v, ns);
+    value(v);
     out_ += "</RETURNVALUE>";
 }
 
-void CimXmlWriter::paramValue(const std::string& name, const CIMValue& v, const std::string& ns) {
+void CimXmlWriter::paramValue(const std::string& name, const CIMValue& v) {
     out_ += "<PARAMVALUE NAME=\"";
     appendAttr(out_, name);
     out_ += '"';
@@ -354,7 +374,7 @@ void CimXmlWriter::paramValue(const std::string& name, const CIMValue& v, const 
         out_ += '"';
     }
     out_ += '>';
-    value(v, ns);
+    value(v);
     out_ += "</PARAMVALUE>";
 }
 
@@ -367,7 +387,7 @@ void CimXmlWriter::qualifier(const Qualifier& q) {
     if (q.value.kind != QualifierValue::Null) {
         auto item = [&](const std::string& s) {
             out_ += "<VALUE>";
-            if (q.value.kind == QualifierValue::Boolean) out_ += s == "true" ? "TRUE" : "FALSE";
+            if (q.value.kind == QualifierValue::Boolean) out_ += s == "true" ? "true" : "false";
             else appendText(out_, s);
             out_ += "</VALUE>";
         };

@@ -52,20 +52,24 @@ public:
     void objectPath(const OpenWBEM::CIMObjectPath& path, const std::string& ns);
     void classDefinition(const ClassDef& cls, bool includeQualifiers);
     // A VALUE, VALUE.ARRAY or VALUE.REFERENCE; nothing for the null value.
-    void value(const OpenWBEM::CIMValue& v, const std::string& ns);
+    void value(const OpenWBEM::CIMValue& v);
     // RETURNVALUE (never null) and PARAMVALUE (a null one without a value) of a method response.
-    void returnValue(const OpenWBEM::CIMValue& v, const std::string& ns);
-    void paramValue(const std::string& name, const OpenWBEM::CIMValue& v, const std::string& ns);
+    void returnValue(const OpenWBEM::CIMValue& v);
+    void paramValue(const std::string& name, const OpenWBEM::CIMValue& v);
 
     // The CIM path of an instance, as OpenWBEM makes it: its class and its key list.
     static OpenWBEM::CIMObjectPath pathOf(const OpenWBEM::CIMInstance& inst, const std::string& ns);
 
 private:
     void instancePath(const OpenWBEM::CIMObjectPath& path, const std::string& ns);
-    void instanceName(const OpenWBEM::String& className, const OpenWBEM::CIMPropertyArray& keys,
-                      const std::string& ns);
+    void instanceName(const OpenWBEM::String& className, const OpenWBEM::CIMPropertyArray& keys);
+    void localNamespacePath(const std::string& ns);
+    // A VALUE.REFERENCE as OpenWBEM writes one: an INSTANCEPATH when the path
+    // names a host, a LOCALINSTANCEPATH when it names only a namespace, else
+    // an INSTANCENAME.
+    void reference(const OpenWBEM::CIMObjectPath& path);
     void property(const std::string& name, const std::string& type, bool isArray,
-                  const std::string& refClass, const OpenWBEM::CIMValue& v, const std::string& ns);
+                  const std::string& refClass, const OpenWBEM::CIMValue& v);
     void qualifier(const Qualifier& q);
 
     std::string& out_;

@@ -301,7 +301,7 @@ private:
         const CIMInstance inst = fetchInstance(cls, pathOf(name.instanceName), nullptr);
         const CIMValue v = inst.getPropertyValue(String(prop.text.c_str()));
         out_.beginReturn();
-        out_.value(v, ns_);
+        out_.value(v);
         out_.endReturn();
         results = 1;
     }
@@ -440,8 +440,8 @@ private:
             provider->invokeMethod(env_, String(ns_.c_str()), path, String(r_.method.c_str()), in, out);
         // As OpenWBEM writes them: a null return value is left out; every
         // output entry is written in its place, a null one without a value.
-        if (result) out_.returnValue(result, ns_);
-        for (size_t i = 0; i < out.size(); ++i) out_.paramValue(out[i].getName().c_str(), out[i].getValue(), ns_);
+        if (result) out_.returnValue(result);
+        for (size_t i = 0; i < out.size(); ++i) out_.paramValue(out[i].getName().c_str(), out[i].getValue());
         results = 1;
     }
 

@@ -273,7 +273,7 @@ TEST(CimXmlWriter, WritesInstancesAndErrorsAsWbemcliReadsThem) {
         "<INSTANCE CLASSNAME=\"T_Thing\">"
         "<PROPERTY NAME=\"Name\" TYPE=\"string\"><VALUE>a&lt;b&gt;&amp;\"c\"</VALUE></PROPERTY>"
         "<PROPERTY NAME=\"Id\" TYPE=\"string\"><VALUE>7</VALUE></PROPERTY>"
-        "<PROPERTY NAME=\"On\" TYPE=\"boolean\"><VALUE>TRUE</VALUE></PROPERTY>"
+        "<PROPERTY NAME=\"On\" TYPE=\"boolean\"><VALUE>true</VALUE></PROPERTY>"
         "<PROPERTY NAME=\"Level\" TYPE=\"uint8\"></PROPERTY>"
         // declared but not supplied: written null, typed, so clients can set it
         "<PROPERTY NAME=\"Note\" TYPE=\"string\"></PROPERTY>"
@@ -288,7 +288,7 @@ TEST(CimXmlWriter, WritesInstancesAndErrorsAsWbemcliReadsThem) {
     e.end();
     EXPECT_NE(std::string::npos,
               err.find("<METHODRESPONSE NAME=\"RedirectSet\"><ERROR CODE=\"4\" DESCRIPTION=\"The length of X must "
-                       "be &lt;= 15\n#CFG,&quot;k&quot;,&lt;15&gt;&amp;#\"/></METHODRESPONSE>"))
+                       "be &lt;= 15&#10;#CFG,&quot;k&quot;,&lt;15&gt;&amp;#\"/></METHODRESPONSE>"))
         << err;
 }
 
@@ -299,11 +299,11 @@ TEST(CimXmlWriter, WritesClassesWithKeysAndTypedMethodParameters) {
     w.classDefinition(*repo.find("T_Thing"), false);
     // Key, In and Out stay even without qualifiers: clients check paths and type arguments by them.
     EXPECT_NE(std::string::npos, out.find("<PROPERTY NAME=\"Name\" TYPE=\"string\"><QUALIFIER NAME=\"Key\" "
-                                          "TYPE=\"boolean\"><VALUE>TRUE</VALUE></QUALIFIER></PROPERTY>"));
+                                          "TYPE=\"boolean\"><VALUE>true</VALUE></QUALIFIER></PROPERTY>"));
     EXPECT_NE(std::string::npos, out.find("<PROPERTY NAME=\"Level\" TYPE=\"uint8\"></PROPERTY>"));
     EXPECT_NE(std::string::npos, out.find("<PARAMETER.REFERENCE NAME=\"Where\" REFERENCECLASS=\"T_Thing\">"
-                                          "<QUALIFIER NAME=\"In\" TYPE=\"boolean\"><VALUE>TRUE</VALUE></QUALIFIER>"
-                                          "<QUALIFIER NAME=\"Out\" TYPE=\"boolean\"><VALUE>TRUE</VALUE></QUALIFIER>"
+                                          "<QUALIFIER NAME=\"In\" TYPE=\"boolean\"><VALUE>true</VALUE></QUALIFIER>"
+                                          "<QUALIFIER NAME=\"Out\" TYPE=\"boolean\"><VALUE>true</VALUE></QUALIFIER>"
                                           "</PARAMETER.REFERENCE>"));
     EXPECT_EQ(std::string::npos, out.find("/>"));  // nothing self-closed
 }

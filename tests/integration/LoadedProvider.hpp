@@ -11,14 +11,15 @@
 #include <dlfcn.h>
 #include <stdlib.h>
 
+#include <OW_Bool.hpp>
 #include <OW_CIMClass.hpp>
 #include <OW_CIMException.hpp>
 #include <OW_CIMInstance.hpp>
 #include <OW_CIMObjectPath.hpp>
+#include <OW_CIMProperty.hpp>
 #include <OW_CIMValue.hpp>
 #include <OW_CppInstanceProviderIFC.hpp>
 #include <OW_CppProviderBaseIFC.hpp>
-#include <OW_Logger.hpp>
 #include <OW_ProviderEnvironmentIFC.hpp>
 #include <OW_ResultHandlerIFC.hpp>
 
@@ -28,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "ProviderEnvironment.hpp"
 #include "TestSupport.hpp"
 
 namespace simtest {
@@ -101,16 +103,6 @@ public:
     }
 
 private:
-    class QuietLogger : public OpenWBEM::Logger {
-    protected:
-        void doLogMessage(const OpenWBEM::String&, const OpenWBEM::ELogLevel) const {}
-    };
-    class Environment : public OpenWBEM::ProviderEnvironmentIFC {
-    public:
-        OpenWBEM::LoggerRef getLogger() const { return OpenWBEM::LoggerRef(new QuietLogger); }
-        OpenWBEM::String getConfigItem(const OpenWBEM::String&, const OpenWBEM::String& def) const { return def; }
-        OpenWBEM::String getUserName() const { return "test"; }
-    };
     struct Paths : OpenWBEM::ResultHandlerIFC<OpenWBEM::CIMObjectPath> {
         std::vector<OpenWBEM::CIMObjectPath> items;
         void doHandle(const OpenWBEM::CIMObjectPath& p) { items.push_back(p); }
@@ -120,7 +112,7 @@ private:
         void doHandle(const OpenWBEM::CIMInstance& i) { items.push_back(i); }
     };
 
-    LoadedProvider() : env_(new Environment) {
+    LoadedProvider() : env_(owtest::makeEnvironment()) {
         useSandbox();
         void* library = dlopen(ZEP_PROVIDER_PATH, RTLD_NOW | RTLD_GLOBAL);
         if (!library) throw std::runtime_error(std::string("dlopen: ") + dlerror());

@@ -1,5 +1,7 @@
 #include "ProviderHarness.hpp"
 
+#include "ProviderEnvironment.hpp"
+
 #include <dlfcn.h>
 
 #include <cstring>
@@ -47,25 +49,7 @@ Fn realFunction(const char* name) {
     return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
 }
 
-class RecordingLogger : public OpenWBEM::Logger {
-public:
-    RecordingLogger() : OpenWBEM::Logger(OpenWBEM::E_DEBUG_LEVEL) {}
-
-protected:
-    void doLogMessage(const OpenWBEM::String& message, const OpenWBEM::ELogLevel level) const {
-        if (level == OpenWBEM::E_ERROR_LEVEL) record(&Captures::errorLog, std::string(message.c_str()));
-    }
-};
-
-class TestEnvironment : public OpenWBEM::ProviderEnvironmentIFC {
-public:
-    OpenWBEM::LoggerRef getLogger() const { return logger_; }
-    OpenWBEM::String getConfigItem(const OpenWBEM::String&, const OpenWBEM::String& def) const { return def; }
-    OpenWBEM::String getUserName() const { return "test"; }
-
-private:
-    OpenWBEM::LoggerRef logger_ = OpenWBEM::LoggerRef(new RecordingLogger);
-};
+void recordError(const std::string& text) { record(&Captures::errorLog, text); }
 
 }  // namespace
 
@@ -82,7 +66,7 @@ std::vector<std::string> takeLogLines() { return take(&Captures::logLines); }
 
 std::vector<std::string> takeErrorLog() { return take(&Captures::errorLog); }
 
-OpenWBEM::ProviderEnvironmentIFCRef makeEnv() { return OpenWBEM::ProviderEnvironmentIFCRef(new TestEnvironment); }
+OpenWBEM::ProviderEnvironmentIFCRef makeEnv() { return owtest::makeEnvironment(&recordError); }
 
 std::string messageOf(const OpenWBEM::CIMException& e) {
     const std::string full = e.getMessage();

@@ -12,6 +12,9 @@
 #include <OW_CIMException.hpp>
 #include <OW_CIMInstance.hpp>
 #include <OW_CIMObjectPath.hpp>
+#include <OW_CIMProperty.hpp>
+#include <OW_CIMValue.hpp>
+#include <OW_Bool.hpp>
 #include <OW_Logger.hpp>
 #include <OW_ProviderEnvironmentIFC.hpp>
 #include <OW_ResultHandlerIFC.hpp>

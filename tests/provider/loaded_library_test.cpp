@@ -5,21 +5,24 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <OW_Bool.hpp>
 #include <OW_CIMClass.hpp>
 #include <OW_CIMException.hpp>
 #include <OW_CIMInstance.hpp>
 #include <OW_CIMObjectPath.hpp>
 #include <OW_CIMParamValue.hpp>
+#include <OW_CIMProperty.hpp>
+#include <OW_CIMValue.hpp>
 #include <OW_CppInstanceProviderIFC.hpp>
 #include <OW_CppMethodProviderIFC.hpp>
 #include <OW_CppProviderBaseIFC.hpp>
-#include <OW_Logger.hpp>
 #include <OW_ProviderEnvironmentIFC.hpp>
 #include <OW_ResultHandlerIFC.hpp>
 
 #include <cstring>
 
 #include "FakeGateway.hpp"
+#include "ProviderEnvironment.hpp"
 #include "TestSupport.hpp"
 #include "ZepRecords.h"
 
@@ -35,18 +38,6 @@ namespace {
 
 const char kSelf[] = "zepprovtest";
 const char kNs[] = "root/cimv2";
-
-class QuietLogger : public Logger {
-protected:
-    void doLogMessage(const String&, const ELogLevel) const {}
-};
-
-class Environment : public ProviderEnvironmentIFC {
-public:
-    LoggerRef getLogger() const { return LoggerRef(new QuietLogger); }
-    String getConfigItem(const String&, const String& def) const { return def; }
-    String getUserName() const { return "test"; }
-};
 
 class Names : public ResultHandlerIFC<CIMObjectPath> {
 public:
@@ -96,7 +87,7 @@ TEST(LoadedLibrary, ServesTheModeSettingFromAGatewayProcess) {
     EXPECT_EQ(nullptr, dlsym(library, "_Z9ZepOamInitv"));
 
     IntrusiveReference<CppProviderBaseIFC> provider(factory());
-    const ProviderEnvironmentIFCRef env(new Environment);
+    const ProviderEnvironmentIFCRef env = owtest::makeEnvironment();
     provider->initialize(env);
     EXPECT_FALSE(provider->canUnload());
     CppInstanceProviderIFC* instances = provider->getInstanceProvider();
