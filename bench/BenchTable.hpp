@@ -23,6 +23,7 @@ struct Target {
 inline Target atLeast(double v) { return {v, false, Better::Higher}; }
 inline Target atMost(double v) { return {v, false, Better::Lower}; }
 inline Target shareOfBaselineAtLeast(double share) { return {share, true, Better::Higher}; }
+inline Target shareOfBaselineAtMost(double share) { return {share, true, Better::Lower}; }
 
 inline std::string number(double v) {
     char text[32];

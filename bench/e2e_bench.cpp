@@ -32,7 +32,7 @@
 
 #include "BenchTable.hpp"
 #include "ProviderEnvironment.hpp"
-#include "../tests/integration/SimProcess.hpp"
+#include "../tests/host/HostProcess.hpp"
 #include "../tests/support/TestSupport.hpp"
 
 using namespace OpenWBEM;
@@ -89,32 +89,24 @@ std::string run(const std::string& cmd, size_t* lines = nullptr) {
 // zepsim with 10,000 Cedar terminals and cimhost, in a sandbox of their own.
 class HostStack {
 public:
-    HostStack() {
-        setenv("HUL_MFW_DIR", dir_.path().c_str(), 1);
-        setenv("HUL_DIAG_DIR", dir_.path().c_str(), 1);
-        unsetenv("HUL_MFW_NAME");
-        sim_.reset(new simtest::SimProcess(kZepsim, {"--peer", "cimhost", "--mode", "cedar", "--terminals",
-                                                         std::to_string(kTerminals)}));
-        host_.reset(new testsupport::ChildProcess({kCimhost, "--port", "0", "--port-file", dir_.file("port"),
-                                                   "--log", log(), "--provider-ttl", "0"}));
-        testsupport::waitUntil([&] { return !readFile(dir_.file("port")).empty(); }, std::chrono::seconds(60));
-        url_ = "http://127.0.0.1:" + std::to_string(std::atoi(readFile(dir_.file("port")).c_str())) + "/root/cimv2";
-        size_t n = 0;
-        testsupport::waitUntil([&] {
-            run("wbemcli ein '" + url_ + ":" + kCedar + "' 2>/dev/null", &n);
-            return n == kTerminals;
-        }, std::chrono::seconds(120));
-        ready_ = n == kTerminals;
+    HostStack() : stack_({"--mode", "cedar", "--terminals", std::to_string(kTerminals)}, {"--provider-ttl", "0"},
+                         programs()) {
+        ready_ = testsupport::waitUntil([&] { return stack_.count(kCedar) == kTerminals; }, std::chrono::seconds(120));
     }
     bool ready() const { return ready_; }
-    const std::string& url() const { return url_; }
-    std::string log() const { return dir_.file("cimhost.log"); }
+    const std::string& url() const { return stack_.url(); }
+    std::string log() const { return stack_.logFile(); }
 
 private:
-    testsupport::ScratchDir dir_;
-    std::unique_ptr<simtest::SimProcess> sim_;
-    std::unique_ptr<testsupport::ChildProcess> host_;
-    std::string url_;
+    static hosttest::StackPrograms programs() {
+        hosttest::StackPrograms p;
+        p.zepsim = kZepsim;
+        p.cimhost = kCimhost;
+        p.providerDir = buildDir() + "/ZepProvider";
+        p.mof = MOF_PATH;
+        return p;
+    }
+    hosttest::Stack stack_;
     bool ready_ = false;
 };
 

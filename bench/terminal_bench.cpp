@@ -183,6 +183,10 @@ void BM_BaselineBuildInstances(benchmark::State& state) {
                 properties.push_back(CIMProperty(textNames[k], CIMValue(String(v.texts[k].c_str()))));
             CIMInstance instance(kCedar);
             instance.setProperties(properties);
+            // Named by its keys, as the provider names every instance.
+            CIMPropertyArray keys;
+            for (size_t k = 7; k < 11; ++k) keys.push_back(properties[k]);
+            instance.setKeys(keys);
             result.handle(instance);
         }
         benchmark::DoNotOptimize(result.count);
@@ -284,9 +288,16 @@ void printComparison() {
     if (figure("ingest") > 0)
         row("terminal record updates into 10,000 Cedar terminals", figure("ingest"), "/s",
             figure("ingest-baseline"), "map lookup + record copy", atLeast(1000000));
+#ifdef ZEP_REAL_OPENWBEM
+    // With the real libraries the floor is theirs: the target is a share of it.
+    if (figure("enumerate") > 0)
+        row("enumInstances of 10,000 Cedar terminals, real OpenWBEM libraries", figure("enumerate"), "ms",
+            figure("enumerate-baseline"), "building the same instances", shareOfBaselineAtMost(1.5));
+#else
     if (figure("enumerate") > 0)
         row("enumInstances of 10,000 Cedar terminals", figure("enumerate"), "ms", figure("enumerate-baseline"),
             "building the same instances", atMost(20));
+#endif
     if (figure("memory") > 0)
         row("resident memory per Cedar terminal at 100,000", figure("memory"), "B", figure("memory-baseline"),
             "map of names to records", atMost(600));

@@ -179,29 +179,60 @@ inline bool accepts(int port) {
     }
 }
 
+// What a Stack runs: the gateway simulator, the provider's MOF, and either
+// cimhost with a provider directory, or the real owcimomd of an OpenWBEM
+// installation (prefix) with the provider library.
+struct StackPrograms {
+    bool realHost = false;
+    std::string zepsim, mof, wbemcli = "/usr/bin/wbemcli";
+    std::string cimhost, providerDir;           // cimhost
+    std::string openwbemPrefix, providerLibrary;  // owcimomd
+    const char* hostName() const { return realHost ? "owcimomd" : "cimhost"; }
+};
+
+// The programs of this build: owcimomd where the build names an OpenWBEM
+// installation (OW_PREFIX), else cimhost.
+inline StackPrograms buildPrograms() {
+    StackPrograms p;
+#ifdef ZEPSIM_PATH
+    p.zepsim = ZEPSIM_PATH;
+    p.mof = MOF_PATH;
+#endif
+#ifdef OW_PREFIX
+    p.realHost = true;
+    p.openwbemPrefix = OW_PREFIX;
+    p.providerLibrary = PROVIDER_LIBRARY;
+#elif defined(CIMHOST_PATH)
+    p.cimhost = CIMHOST_PATH;
+    p.providerDir = PROVIDER_DIR;
+#endif
+    return p;
+}
+
 // One sandbox with a gateway and an object manager serving the built
-// provider: cimhost, or the real OpenWBEM daemon owcimomd where the build
-// names one (OWCIMOMD_PATH). The object manager's framework name is its
-// program name, so one Stack runs at a time in a sandbox.
+// provider. The object manager's framework name is its program name, so one
+// Stack runs at a time in a sandbox; the sandbox is set in this process's
+// environment, so one Stack is made at a time.
 class Stack {
 public:
-#ifdef OWCIMOMD_PATH
+#ifdef OW_PREFIX
     static constexpr bool kRealHost = true;
-    static constexpr const char* kHostName = "owcimomd";
 #else
     static constexpr bool kRealHost = false;
-    static constexpr const char* kHostName = "cimhost";
 #endif
 
     // hostArgs: cimhost's extra options, or owcimomd's extra "key = value" settings.
-    explicit Stack(const std::vector<std::string>& simArgs, const std::vector<std::string>& hostArgs = {}) {
+    explicit Stack(const std::vector<std::string>& simArgs, const std::vector<std::string>& hostArgs = {},
+                   const StackPrograms& programs = buildPrograms())
+        : programs_(programs) {
         setenv("HUL_MFW_DIR", dir_.path().c_str(), 1);
         setenv("HUL_DIAG_DIR", dir_.path().c_str(), 1);
         unsetenv("HUL_MFW_NAME");
-        std::vector<std::string> args{"--peer", kHostName};
+        std::vector<std::string> args{"--peer", programs_.hostName()};
         args.insert(args.end(), simArgs.begin(), simArgs.end());
-        sim_.reset(new simtest::SimProcess(ZEPSIM_PATH, args));
-        startHost(hostArgs);
+        sim_.reset(new simtest::SimProcess(programs_.zepsim, args));
+        if (programs_.realHost) startOwcimomd(hostArgs);
+        else startCimhost(hostArgs);
     }
     ~Stack() {
         host_.reset();
@@ -217,7 +248,7 @@ public:
 
     // wbemcli with the arguments; a "URL:" prefix in an argument is replaced by the host's URL + ':'.
     Result wbemcli(const std::vector<std::string>& args) const {
-        std::string cmd = WBEMCLI_PATH;
+        std::string cmd = programs_.wbemcli;
         for (std::string a : args) {
             if (a.rfind("URL", 0) == 0) a = url_ + a.substr(3);
             cmd += " " + shellQuote(a);
@@ -239,6 +270,7 @@ public:
 
     simtest::SimProcess& sim() { return *sim_; }
     std::string log() const { return readFile(logFile()); }
+    std::string logFile() const { return dir_.file(std::string(programs_.hostName()) + ".log"); }
     // The namespace URL with the test's credentials.
     const std::string& url() const { return url_; }
     // How wbemcli writes the namespace before a path: host:port/namespace.
@@ -247,52 +279,53 @@ public:
     const std::string& scratch() const { return dir_.path(); }
 
 private:
-    std::string logFile() const { return dir_.file(std::string(kHostName) + ".log"); }
-
-#ifdef OWCIMOMD_PATH
     // A private owcimomd: its own configuration, repository and provider
     // directory, loopback and a free port, simple authentication; the CIM
     // qualifiers and the provider's classes loaded with owmofc.
-    void startHost(const std::vector<std::string>& settings) {
+    void startOwcimomd(const std::vector<std::string>& settings) {
+        const std::string ow = programs_.openwbemPrefix;
         port_ = freePort();
         const std::string data = dir_.file("repository"), providers = dir_.file("providers");
         mkdir(data.c_str(), 0700);
         mkdir(providers.c_str(), 0700);
-        if (symlink(PROVIDER_LIBRARY, (providers + "/libQEL_ZEPProvider.so").c_str()) != 0)
+        if (symlink(programs_.providerLibrary.c_str(), (providers + "/libQEL_ZEPProvider.so").c_str()) != 0)
             throw std::runtime_error("cannot link the provider library");
         writeFile(dir_.file("passwd"), std::string(kUser) + ":" + kPassword + "\n");
         std::string config = "http_server.http_port = " + std::to_string(port_) + "\n"
                              "http_server.https_port = -1\n"
                              "http_server.listen_addresses = 127.0.0.1\n"
                              "http_server.use_UDS = false\n"
-                             // Where the daemon finds its own parts.
-                             "owcimomd.services_path = " OW_PREFIX "/lib/openwbem/services\n"
-                             "owcimomd.request_handler_path = " OW_PREFIX "/lib/openwbem/requesthandlers\n"
-                             "owcimomd.provider_ifc_libs = " OW_PREFIX "/lib/openwbem/provifcs\n"
-                             "owcimomd.owlibdir = " OW_PREFIX "/lib/openwbem\n"
-                             "owcimomd.libexecdir = " OW_PREFIX "/libexec/openwbem\n"
-                             "owcimomd.wql_lib = " OW_PREFIX "/lib/libowwql.so\n"
                              "http_server.use_digest = false\n"
-                             "owcimomd.authentication_module = " OW_SIMPLE_AUTHENTICATION "\n"
+                             // Where the daemon finds its own parts.
+                             "owcimomd.services_path = " + ow + "/lib/openwbem/services\n"
+                             "owcimomd.request_handler_path = " + ow + "/lib/openwbem/requesthandlers\n"
+                             "owcimomd.provider_ifc_libs = " + ow + "/lib/openwbem/provifcs\n"
+                             "owcimomd.owlibdir = " + ow + "/lib/openwbem\n"
+                             "owcimomd.libexecdir = " + ow + "/libexec/openwbem\n"
+                             "owcimomd.wql_lib = " + ow + "/lib/libowwql.so\n"
+                             "owcimomd.authentication_module = " + ow +
+                             "/lib/openwbem/authentication/libsimpleauthentication.so\n"
                              "simple_auth.password_file = " + dir_.file("passwd") + "\n"
                              "owcimomd.allowed_users = *\n"
                              "owcimomd.datadir = " + data + "\n"
-                             "cppprovifc.prov_location = " OW_CPP_PROVIDER_DIR ":" + providers + "\n"
+                             // Its own C++ providers, the idle unloader among them, and ours.
+                             "cppprovifc.prov_location = " + ow + "/lib/openwbem/c++providers:" + providers + "\n"
                              "cppprovifc.prov_TTL = -1\n"
                              "log.main.type = null\n";
         for (const std::string& line : settings) config += line + "\n";
         writeFile(dir_.file("owcimomd.conf"), config);
+        // In its own directory: the daemon keeps its pid file in the working directory.
         host_.reset(new testsupport::ChildProcess(
-            // In its own directory: the daemon keeps its pid file in the working directory.
-            {"/bin/sh", "-c", "cd " + shellQuote(dir_.path()) + " && exec " + shellQuote(OWCIMOMD_PATH) + " -d -c " + shellQuote(dir_.file("owcimomd.conf")) +
-                                  " >" + shellQuote(logFile()) + " 2>&1"}));
+            {"/bin/sh", "-c", "cd " + shellQuote(dir_.path()) + " && exec " + shellQuote(ow + "/sbin/owcimomd") +
+                                  " -d -c " + shellQuote(dir_.file("owcimomd.conf")) + " >" + shellQuote(logFile()) +
+                                  " 2>&1"}));
         if (!testsupport::waitUntil([&] { return accepts(port_) || !hostAlive(); }, 60s) || !hostAlive())
             throw std::runtime_error("owcimomd did not start; log:\n" + log());
         url_ = "http://" + std::string(kUser) + ":" + kPassword + "@" + location();
-        for (const char* mof : {OW_QUALIFIERS_MOF, MOF_PATH}) {
-            const Result r = runShell(std::string(OWMOFC_PATH) + " -c -u " + shellQuote(url_) + " " + shellQuote(mof),
+        for (const std::string& mof : {ow + "/share/openwbem/schemas/cim28/Core28_Qualifiers.mof", programs_.mof}) {
+            const Result r = runShell(shellQuote(ow + "/bin/owmofc") + " -c -u " + shellQuote(url_) + " " + shellQuote(mof),
                                       dir_.path());
-            if (r.status != 0) throw std::runtime_error(std::string("owmofc ") + mof + " failed:\n" + r.out + r.err);
+            if (r.status != 0) throw std::runtime_error("owmofc " + mof + " failed:\n" + r.out + r.err);
         }
     }
 
@@ -301,11 +334,11 @@ private:
         out << text;
         if (!out) throw std::runtime_error("cannot write " + path);
     }
-#else
-    void startHost(const std::vector<std::string>& extra) {
+
+    void startCimhost(const std::vector<std::string>& extra) {
         const std::string portFile = dir_.file("port");
-        std::vector<std::string> argv{CIMHOST_PATH, "--port", "0", "--port-file", portFile, "--log", logFile(),
-                                      "--providers", PROVIDER_DIR, "--mof", MOF_PATH};
+        std::vector<std::string> argv{programs_.cimhost, "--port", "0", "--port-file", portFile, "--log", logFile(),
+                                      "--providers", programs_.providerDir, "--mof", programs_.mof};
         argv.insert(argv.end(), extra.begin(), extra.end());
         host_.reset(new testsupport::ChildProcess(argv));
         std::string port;
@@ -317,8 +350,8 @@ private:
         port_ = std::stoi(port);
         url_ = "http://" + std::string(kUser) + ":" + kPassword + "@" + location();
     }
-#endif
 
+    const StackPrograms programs_;
     testsupport::ScratchDir dir_;
     std::unique_ptr<simtest::SimProcess> sim_;
     std::unique_ptr<testsupport::ChildProcess> host_;

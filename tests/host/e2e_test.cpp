@@ -406,7 +406,7 @@ TEST_F(EndToEnd, AnswersMalformedRequests) {
     EXPECT_TRUE(contains(a, "<CLASSNAME NAME=\"QEL_ZEPCedarTerminal\"")) << a;
 }
 
-#ifdef OWCIMOMD_PATH
+#ifdef OW_PREFIX
 // The real daemon with a one-minute time-to-live: its unloader (once a
 // minute) finds the provider idle past it at its second run at the latest,
 // and passes over it. The daemon lives, the caches are served, and the

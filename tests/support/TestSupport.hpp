@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <stdlib.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -123,6 +124,8 @@ public:
         pid_ = fork();
         if (pid_ < 0) throw std::runtime_error("fork failed");
         if (pid_ == 0) {
+            // A test that dies leaves no server of its own running.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             for (const auto& kv : env) putenv(strdup(kv.c_str()));
             std::vector<char*> args;
             for (const auto& a : cmd) args.push_back(const_cast<char*>(a.c_str()));
