@@ -310,9 +310,13 @@ private:
                              "owcimomd.datadir = " + data + "\n"
                              // Its own C++ providers, the idle unloader among them, and ours.
                              "cppprovifc.prov_location = " + ow + "/lib/openwbem/c++providers:" + providers + "\n"
-                             "cppprovifc.prov_TTL = -1\n"
-                             "log.main.type = null\n";
-        for (const std::string& line : settings) config += line + "\n";
+                             "cppprovifc.prov_TTL = -1\n";
+        bool logSet = false;
+        for (const std::string& line : settings) {
+            config += line + "\n";
+            logSet = logSet || line.rfind("log.main.", 0) == 0;
+        }
+        if (!logSet) config += "log.main.type = null\n";
         writeFile(dir_.file("owcimomd.conf"), config);
         // In its own directory: the daemon keeps its pid file in the working directory.
         host_.reset(new testsupport::ChildProcess(
