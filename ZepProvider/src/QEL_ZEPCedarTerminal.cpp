@@ -1,5 +1,7 @@
 #include "QEL_ZEPCedarTerminal.h"
 
+#include <cstring>
+
 namespace {
 
 // Never destroyed: the gateway link's tasks may deliver events until the
@@ -68,6 +70,12 @@ std::vector<QEL_ZEPCedarTerminalImpl*> QEL_ZEPCedarTerminalImpl::holdersOf(const
 }
 
 void QEL_ZEPCedarTerminalImplInstanceManager::DeleteInstancesByMacAddress(unsigned char* mac) {
+    // 00-00-00-00-00-00 is what a terminal reports while its address is not
+    // known: it names no terminal, so it conflicts with none. (Taken as an
+    // address, every such terminal would evict the one before it, though the
+    // gateway still has them all.)
+    static const unsigned char kUnknown[6] = {0, 0, 0, 0, 0, 0};
+    if (std::memcmp(mac, kUnknown, sizeof kUnknown) == 0) return;
     QEL_ZEPCedarTerminalImplInstanceManager* registry = s_this.load();
     if (registry == 0) return;
     zep::RegistryLock<QEL_ZEPCedarTerminalImplInstanceManager> lock(*registry);

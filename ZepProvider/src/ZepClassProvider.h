@@ -38,6 +38,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -71,19 +72,6 @@ inline OpenWBEM::CIMValue toCIMValue(unsigned int v) { return OpenWBEM::CIMValue
 inline OpenWBEM::CIMValue toCIMValue(unsigned short v) { return OpenWBEM::CIMValue(OpenWBEM::UInt16(v)); }
 inline OpenWBEM::CIMValue toCIMValue(unsigned char v) { return OpenWBEM::CIMValue(OpenWBEM::UInt8(v)); }
 inline OpenWBEM::CIMValue toCIMValue(bool v) { return OpenWBEM::CIMValue(OpenWBEM::Bool(v)); }
-
-// Reads a request value with the C++ type of the setter's argument; a value of
-// another CIM type raises OpenWBEM's own type error.
-template <class V> V fromCIMValue(const OpenWBEM::CIMValue& value) {
-    V v = V();
-    value.get(v);
-    return v;
-}
-template <> inline bool fromCIMValue<bool>(const OpenWBEM::CIMValue& value) {
-    OpenWBEM::Bool b;
-    value.get(b);
-    return b;
-}
 
 // Getter values read from objects, in the order read, kept in one flat
 // buffer apart from the objects: each is a byte telling whether the object
@@ -275,24 +263,40 @@ int applyText(typename MemberTraits<decltype(Setter)>::Class& object, const Open
     return (object.*Setter)(std::string(text.c_str(), text.length()));
 }
 
+// A request's number at its full width, whichever integer type carries it
+// (an object manager may hand over a wider type than the property's, or a
+// decimal text); false when the value is no integer. Magnitudes beyond the
+// range of long long are clamped to it: every limit lies far inside.
+bool wholeNumberOf(const OpenWBEM::CIMValue& value, long long& number);
+
+// Throws the CIM "invalid parameter" error for a value that is no integer.
+[[noreturn]] void throwNotANumber(const char* className, const char* property, long long maximum);
+
 template <auto Setter>
 int applyNumber(typename MemberTraits<decltype(Setter)>::Class& object, const OpenWBEM::CIMValue& value,
                 const PropertySetter<typename MemberTraits<decltype(Setter)>::Class>& limits,
                 const char* className) {
     typedef typename MemberTraits<decltype(Setter)>::Value Value;
+    static_assert(std::is_integral<Value>::value && !std::is_same<Value, bool>::value,
+                  "numeric properties are integers");
     if (!value) return kPropertyOk;
-    const Value v = fromCIMValue<Value>(value);
-    if (limits.hasMaximum && static_cast<long long>(v) > limits.maximum)
+    // The limits that hold: the property's own, within its type's range, so
+    // that nothing is narrowed before it is checked.
+    const long long typeMax = static_cast<long long>(std::numeric_limits<Value>::max());
+    const long long typeMin = static_cast<long long>(std::numeric_limits<Value>::min());
+    const long long maximum = limits.hasMaximum ? std::min(limits.maximum, typeMax) : typeMax;
+    const long long minimum = limits.hasMinimum ? std::max(limits.minimum, typeMin) : typeMin;
+    long long v = 0;
+    if (!wholeNumberOf(value, v)) throwNotANumber(className, limits.name, maximum);
+    if (v > maximum)
         throwLimit(CFG_ID_ABOVE_MAXIMUM,
-                   std::string("The value of ") + limits.name + " must be <= " +
-                       std::to_string(limits.maximum) + "\n",
-                   className, limits.name, limits.maximum);
-    if (limits.hasMinimum && static_cast<long long>(v) < limits.minimum)
+                   std::string("The value of ") + limits.name + " must be <= " + std::to_string(maximum) + "\n",
+                   className, limits.name, maximum);
+    if (v < minimum)
         throwLimit(CFG_ID_BELOW_MINIMUM,
-                   std::string("The value of ") + limits.name + " must be >= " +
-                       std::to_string(limits.minimum) + "\n",
-                   className, limits.name, limits.minimum);
-    return (object.*Setter)(v);
+                   std::string("The value of ") + limits.name + " must be >= " + std::to_string(minimum) + "\n",
+                   className, limits.name, minimum);
+    return (object.*Setter)(static_cast<Value>(v));
 }
 
 // A text property of at most maxLength bytes (0: no limit).

@@ -304,6 +304,33 @@ TEST_F(SettingClasses, NumbersAreTestedAtEachBoundAndSentAsTwelveByteItems) {
          "The value of TestLocalModeTimeOut must be >= 2\n"
          "#CFG_000_0002,MOF_Props_QEL_ZEPBirchSetting_TestLocalModeTimeOut,2#"},
         {kBirch, "PrimaryTpsPort", CIMValue(UInt16(65535)), 21, 0},
+        // Wider types and decimal texts, checked before anything is narrowed.
+        {kCedar, "NPI", CIMValue(UInt32(258)), 0,
+         "The value of NPI must be <= 5\n#CFG_000_0003,MOF_Props_QEL_ZEPCedarSetting_NPI,5#"},
+        {kCedar, "NPI", CIMValue(Int64(-1)), 0,
+         "The value of NPI must be >= 0\n#CFG_000_0002,MOF_Props_QEL_ZEPCedarSetting_NPI,0#"},
+        {kCedar, "NCSPort", CIMValue(UInt32(65536)), 0,
+         "The value of NCSPort must be <= 65535\n#CFG_000_0003,MOF_Props_QEL_ZEPCedarSetting_NCSPort,65535#"},
+        {kCedar, "AccessCodeLength", CIMValue(UInt64(0x200000000ull)), 0,
+         "The value of AccessCodeLength must be <= 34\n"
+         "#CFG_000_0003,MOF_Props_QEL_ZEPCedarSetting_AccessCodeLength,34#"},
+        {kCedar, "AccessCodeLength", CIMValue(UInt64(~0ull)), 0,
+         "The value of AccessCodeLength must be <= 34\n"
+         "#CFG_000_0003,MOF_Props_QEL_ZEPCedarSetting_AccessCodeLength,34#"},
+        {kCedar, "TON", CIMValue(String("7")), 10, 0},
+        {kCedar, "TON", CIMValue(String("+6")), 10, 0},
+        {kCedar, "TON", CIMValue(String("99999999999999999999999")), 0,
+         "The value of TON must be <= 7\n#CFG_000_0003,MOF_Props_QEL_ZEPCedarSetting_TON,7#"},
+        {kCedar, "TON", CIMValue(String("seven")), 0,
+         "The value of TON must be a whole number <= 7\n#CFG_000_0003,MOF_Props_QEL_ZEPCedarSetting_TON,7#"},
+        {kCedar, "TON", CIMValue(String("7 ")), 0,
+         "The value of TON must be a whole number <= 7\n#CFG_000_0003,MOF_Props_QEL_ZEPCedarSetting_TON,7#"},
+        {kCedar, "NodeId", CIMValue(Real64(3.0)), 0,
+         "The value of NodeId must be a whole number <= 9999\n"
+         "#CFG_000_0003,MOF_Props_QEL_ZEPCedarSetting_NodeId,9999#"},
+        {kCedar, "NodeId", CIMValue(Bool(true)), 0,
+         "The value of NodeId must be a whole number <= 9999\n"
+         "#CFG_000_0003,MOF_Props_QEL_ZEPCedarSetting_NodeId,9999#"},
     };
     fillAll();
     for (const NumberCase& c : cases) {
@@ -324,9 +351,9 @@ TEST_F(SettingClasses, NumbersAreTestedAtEachBoundAndSentAsTwelveByteItems) {
             EXPECT_EQ(-1, error) << description;
             ASSERT_EQ(1u, sent.size());
             EXPECT_EQ(ZEP_REQ_SET_SETTING_ITEM, sent[0].code);
-            EXPECT_EQ(numberItem(c.item, static_cast<uint32_t>(std::stoul(c.value.toString().c_str()))),
-                      sent[0].payload);
-            EXPECT_EQ(std::string(c.value.toString().c_str()), after);  // the cache shows it at once
+            const uint32_t number = static_cast<uint32_t>(std::stoul(c.value.toString().c_str()));
+            EXPECT_EQ(numberItem(c.item, number), sent[0].payload);
+            EXPECT_EQ(std::to_string(number), after);  // the cache shows it at once
         }
     }
 }

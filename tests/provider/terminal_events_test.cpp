@@ -178,6 +178,15 @@ TEST_F(TerminalEvents, ANewCedarDNRemovesEveryTerminalHoldingItsAddressFirst) {
 
     add(terminal(5000, ZEP_MOTYPE_CEDAR, mac(0xD)));  // an update never removes anything
     EXPECT_EQ((std::vector<std::string>{"300", "5000"}), deviceIDs(kCedar));
+
+    // 00-00-00-00-00-00 says the address is not known: such terminals never conflict.
+    const Mac none{};
+    add(terminal(6000, ZEP_MOTYPE_CEDAR, none));
+    add(terminal(6001, ZEP_MOTYPE_CEDAR, none));
+    takeLogLines();
+    add(terminal(6002, ZEP_MOTYPE_CEDAR, none));
+    EXPECT_EQ((std::vector<std::string>{"300", "5000", "6000", "6001", "6002"}), deviceIDs(kCedar));
+    for (const std::string& line : terminalLogLines()) EXPECT_EQ(std::string::npos, line.find("conflit")) << line;
 }
 
 TEST_F(TerminalEvents, AlderAndBirchKeepTerminalsWithEqualAddresses) {
