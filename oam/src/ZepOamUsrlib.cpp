@@ -207,8 +207,22 @@ void ListenForMessages(void*) {
     listenerDone();
 }
 
+// The transport's one assumption about the framework: that a callback's
+// second argument is the message's body length (HUL_MFW_CALLBACK in
+// HulMfw.h). It decides only what happens to a short message: one too short
+// for an event type is dropped, a shorter record is completed with zeros.
+// Built with ZEP_MFW_CALLBACK_GIVES_LENGTH=0 (CMake: ZEP_MFW_CALLBACK_LENGTH
+// OFF), for a framework whose second argument is something else, every
+// message is delivered as the record that its buffer holds.
+#ifndef ZEP_MFW_CALLBACK_GIVES_LENGTH
+#define ZEP_MFW_CALLBACK_GIVES_LENGTH 1
+#endif
+constexpr bool kCallbackGivesLength = ZEP_MFW_CALLBACK_GIVES_LENGTH != 0;
+
 void ZepOamUsrlibCallback(uint16_t, uint32_t length, void* message, uint32_t) {
-    if (!message || length < kMinBody) return;  // no event type: nothing to deliver
+    if (!message) return;
+    if (!kCallbackGivesLength) length = kFullBody;
+    if (length < kMinBody) return;  // no event type: nothing to deliver
     unsigned char* bytes = static_cast<unsigned char*>(message);
     const uint32_t type = zeprec::loadU32(bytes + kEventOffset);
     if (l.linkUp.load() == 0) {

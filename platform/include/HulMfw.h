@@ -47,6 +47,11 @@ typedef uint32_t HUL_PROCESS_HANDLE;
  * Called for each message of the class it is registered for:
  * msgClass, the body length (bytes after the header), the message buffer
  * (header first; valid only during the call) and the sender's handle.
+ *
+ * Platform assumption: the target's framework documents the second argument
+ * only as "a value"; this one, and the gateway link that relies on it to
+ * drop or complete short messages, take it as the body length. A link built
+ * with ZEP_MFW_CALLBACK_LENGTH=OFF makes no use of it.
  */
 typedef void (*HUL_MFW_CALLBACK)(uint16_t msgClass, uint32_t length,
                                  void* message, uint32_t sender);
