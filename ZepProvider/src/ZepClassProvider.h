@@ -230,11 +230,15 @@ void takeProperties(PropertyReadings& readings, const PropertyGetter<Object>* ge
 // What a modify request's null value does to a text property.
 enum NullText { kNullSkipped, kNullClears };
 
+// What a setter entry does with a request's value: check it against the
+// limits only, or check it and hand it to the object's setter.
+enum SetterStep { kCheckOnly, kCheckAndSet };
+
 // One writable property and its limits.
 template <class Object>
 struct PropertySetter {
     const char* name;
-    int (*apply)(Object&, const OpenWBEM::CIMValue&, const PropertySetter&, const char* className);
+    int (*apply)(Object&, const OpenWBEM::CIMValue&, const PropertySetter&, const char* className, SetterStep);
     NullText nullText;
     long long maximum;  // text: maximum length in bytes; number: maximum value
     long long minimum;
@@ -249,9 +253,9 @@ struct PropertySetter {
 template <auto Setter>
 int applyText(typename MemberTraits<decltype(Setter)>::Class& object, const OpenWBEM::CIMValue& value,
               const PropertySetter<typename MemberTraits<decltype(Setter)>::Class>& limits,
-              const char* className) {
+              const char* className, SetterStep step) {
     if (!value) {
-        if (limits.nullText == kNullSkipped) return kPropertyOk;
+        if (limits.nullText == kNullSkipped || step == kCheckOnly) return kPropertyOk;
         return (object.*Setter)(std::string());
     }
     const OpenWBEM::String text = value.toString();
@@ -260,6 +264,7 @@ int applyText(typename MemberTraits<decltype(Setter)>::Class& object, const Open
                    std::string("The length of ") + limits.name + "be must be <= " +
                        std::to_string(limits.maximum) + "\n",
                    className, limits.name, limits.maximum);
+    if (step == kCheckOnly) return kPropertyOk;
     return (object.*Setter)(std::string(text.c_str(), text.length()));
 }
 
@@ -275,7 +280,7 @@ bool wholeNumberOf(const OpenWBEM::CIMValue& value, long long& number);
 template <auto Setter>
 int applyNumber(typename MemberTraits<decltype(Setter)>::Class& object, const OpenWBEM::CIMValue& value,
                 const PropertySetter<typename MemberTraits<decltype(Setter)>::Class>& limits,
-                const char* className) {
+                const char* className, SetterStep step) {
     typedef typename MemberTraits<decltype(Setter)>::Value Value;
     static_assert(std::is_integral<Value>::value && !std::is_same<Value, bool>::value,
                   "numeric properties are integers");
@@ -296,6 +301,7 @@ int applyNumber(typename MemberTraits<decltype(Setter)>::Class& object, const Op
         throwLimit(CFG_ID_BELOW_MINIMUM,
                    std::string("The value of ") + limits.name + " must be >= " + std::to_string(minimum) + "\n",
                    className, limits.name, minimum);
+    if (step == kCheckOnly) return kPropertyOk;
     return (object.*Setter)(static_cast<Value>(v));
 }
 
@@ -475,23 +481,30 @@ public:
     void cleanup() {}
 
 protected:
-    // The modify step: every writable property named in the instance with a
-    // usable value goes through its setter; the first failure ends the request.
+    // The modify step. Every writable property named in the instance is
+    // checked against its limits before the first setter runs, so that a
+    // request refused for one of them changes nothing and sends nothing. Then
+    // each goes through its setter in the instance's order; the first setter
+    // that fails ends the request.
     void modifyObject(Object& object, const OpenWBEM::CIMInstance& instance) {
-        object.startChange();
         size_t setterCount = 0;
         const PropertySetter<Object>* setters = Traits::setters(setterCount);
         const OpenWBEM::CIMPropertyArray properties = instance.getProperties();
-        for (size_t p = 0; p < properties.size(); ++p) {
-            const OpenWBEM::String name = properties[p].getName();
-            for (size_t s = 0; s < setterCount; ++s) {
-                if (!name.equals(setters[s].name)) continue;
-                const int rc = setters[s].apply(object, properties[p].getValue(), setters[s],
-                                                Traits::className());
-                if (rc != kPropertyOk) throwSetterFailed(rc);
-                break;
+        auto forEachWritable = [&](SetterStep step) {
+            for (size_t p = 0; p < properties.size(); ++p) {
+                const OpenWBEM::String name = properties[p].getName();
+                for (size_t s = 0; s < setterCount; ++s) {
+                    if (!name.equals(setters[s].name)) continue;
+                    const int rc = setters[s].apply(object, properties[p].getValue(), setters[s],
+                                                    Traits::className(), step);
+                    if (rc != kPropertyOk) throwSetterFailed(rc);
+                    break;
+                }
             }
-        }
+        };
+        forEachWritable(kCheckOnly);
+        object.startChange();
+        forEachWritable(kCheckAndSet);
         object.endChange();
     }
 

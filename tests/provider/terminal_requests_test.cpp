@@ -55,6 +55,14 @@ TEST_F(TerminalRequests, CedarTextsAreTakenUpToTheirLimitAndSentWithTheRestOfThe
               description);
     EXPECT_TRUE(takeRequests().empty());
     EXPECT_EQ(motn, textOf(kCedar, 4000, "MOTN"));
+
+    // A valid text before the refused one changes nothing either.
+    request = modifyRequest(kCedar, 4000);
+    request.setProperty("MOTN", CIMValue(String("not applied")));
+    request.setProperty("BUID", CIMValue(String(std::string(35, 'x').c_str())));
+    EXPECT_EQ(CIMException::INVALID_PARAMETER, modify(request, &description));
+    EXPECT_TRUE(takeRequests().empty());
+    EXPECT_EQ(motn, textOf(kCedar, 4000, "MOTN"));
 }
 
 TEST_F(TerminalRequests, NullCedarTextsClearTheirFieldsAndStillSend) {
