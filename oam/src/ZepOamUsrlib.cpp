@@ -4,10 +4,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
 #include "HulMfw.h"
+#include "OperationalLog.h"
 #include "TransportInternal.h"
 #include "ZepOamResult.h"
 #include "tevo.h"
@@ -219,15 +221,40 @@ void ListenForMessages(void*) {
 #endif
 constexpr bool kCallbackGivesLength = ZEP_MFW_CALLBACK_GIVES_LENGTH != 0;
 
+namespace {
+
+// Messages dropped because another process than the linked gateway sent
+// them. Each drop is counted; the log gets a line at the 1st, 2nd, 4th, 8th...
+// so that a flood cannot flood the log as well.
+std::atomic<uint64_t> foreignMessages{0};
+
+void dropForeignMessage(uint32_t sender, uint32_t type) {
+    const uint64_t n = foreignMessages.fetch_add(1) + 1;
+    if ((n & (n - 1)) != 0) return;
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "ZepOamUsrlibCallback: message (event type %u) from process %u, not the gateway %u, dropped; "
+                  "%llu dropped so far",
+                  type, sender, l.gatewayProcess.load(), static_cast<unsigned long long>(n));
+    AddToLog(0, ZEP_LOG_CODE_WARNING, text, 0, 0);
+}
+
+}  // namespace
+
 void ZepOamUsrlibCallback(uint16_t, uint32_t length, void* message, uint32_t) {
     if (!message) return;
     if (!kCallbackGivesLength) length = kFullBody;
     if (length < kMinBody) return;  // no event type: nothing to deliver
     unsigned char* bytes = static_cast<unsigned char*>(message);
     const uint32_t type = zeprec::loadU32(bytes + kEventOffset);
+    const uint32_t sender = zeprec::loadU32(bytes + kSenderOffset);
     if (l.linkUp.load() == 0) {
-        l.gatewayProcess.store(zeprec::loadU32(bytes + kSenderOffset));
+        l.gatewayProcess.store(sender);
         if (type == ZEP_EVT_LINK_UP) l.linkUp.store(1);
+    } else if (sender != l.gatewayProcess.load()) {
+        // Only the gateway speaks for the gateway: a link-down, a deletion or
+        // a record from anyone else would empty or change the caches.
+        return dropForeignMessage(sender, type);
     }
     ZepOamLinkCallback cb = l.callback.load();
     if (!cb) return;

@@ -105,7 +105,7 @@ TEST_F(TransportTest, RequestEnvelope) {
     for (const auto& r : got) EXPECT_EQ(own, r.sender);
 }
 
-TEST_F(TransportTest, GatewayHandleComesFromMessagesOnlyWhileTheLinkIsDown) {
+TEST_F(TransportTest, GatewayHandleComesFromMessagesOnlyWhileTheLinkIsDownThenOnlyTheGatewaySpeaks) {
     EXPECT_EQ(ZEP_OAM_INVALID_ARG, ConnectToZep(0, 0, 0, 1000, nullptr));
     joinWithoutGateway();
     auto other = startGateway("other");
@@ -126,10 +126,29 @@ TEST_F(TransportTest, GatewayHandleComesFromMessagesOnlyWhileTheLinkIsDown) {
         << "present, but no link-up yet";
     linkUp(*zep);
 
-    // With the link up, messages from elsewhere no longer move the gateway.
-    ASSERT_EQ("ok", other->command(std::string("event ") + kSelf + " " +
-                                   eventHex(sZepToOamEvents::ofType(ZEP_EVT_MODE_RECORD))));
+    // With the link up, only the gateway speaks for the gateway: another
+    // process's link-down, deletion of every terminal or record is dropped,
+    // counted in the log (at the 1st, 2nd, 4th... drop), and moves nothing.
+    const size_t before = deliveredCount();
+    for (const sZepToOamEvents& forged : {sZepToOamEvents::ofType(ZEP_EVT_LINK_DOWN), sZepToOamEvents::ipsetDeleted(0, 0),
+                                          sZepToOamEvents::ofType(ZEP_EVT_MODE_RECORD)})
+        ASSERT_EQ("ok", other->command(std::string("event ") + kSelf + " " + eventHex(forged)));
+    ASSERT_EQ("ok", zep->command(std::string("event ") + kSelf + " " +
+                                 eventHex(sZepToOamEvents::ofType(ZEP_EVT_MODE_RECORD))));
     ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_MODE_RECORD) == 1; }));
+    EXPECT_EQ(before + 1, deliveredCount());
+    const auto dropLines = [&] {
+        std::vector<std::string> lines;
+        for (const std::string& text : logTexts())
+            if (text.find(", not the gateway ") != std::string::npos) lines.push_back(text);
+        return lines;
+    };
+    ASSERT_TRUE(testsupport::waitUntil([&] { return dropLines().size() >= 2; }))
+        << ::testing::PrintToString(logTexts());
+    const auto lines = dropLines();
+    ASSERT_EQ(2u, lines.size());  // the 3rd drop is counted, not written
+    EXPECT_NE(std::string::npos, lines[0].find("(event type 5) from process")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[1].find("; 2 dropped so far")) << lines[1];
     EXPECT_EQ(0u, ZepOamSendRecord(ZEP_REQ_GET_SETTINGS, sZepSettingsRequest(2)));
     ASSERT_TRUE(zep->waitForRequests(1));
     EXPECT_EQ(ZEP_REQ_GET_SETTINGS, zep->requests()[0].code());
