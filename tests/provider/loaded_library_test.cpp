@@ -138,6 +138,16 @@ TEST(LoadedLibrary, ServesTheModeSettingFromAGatewayProcess) {
     EXPECT_EQ(CIMException::METHOD_NOT_FOUND,
               cimErrorOf([&] { methods->invokeMethod(env, kNs, path, "RedirectSet", in, out); }));
 
+    // An object manager that unloads its provider objects regardless makes a
+    // new one later: it finds the same cache, and the link is not set up twice.
+    provider = IntrusiveReference<CppProviderBaseIFC>(factory());
+    provider->initialize(env);
+    instances = provider->getInstanceProvider();
+    EXPECT_EQ(1u, enumerateNames().size());
+    size_t modeRequests = 0;
+    for (const auto& r : gateway.requests()) modeRequests += r.code() == ZEP_REQ_GET_MODE;
+    EXPECT_EQ(1u, modeRequests);
+
     // The gateway dies, possibly before the connection task has even seen it
     // (its poll is 1 s): the cache must not outlive it.
     gateway.kill();
