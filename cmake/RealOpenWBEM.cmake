@@ -32,11 +32,41 @@ add_library(openwbem INTERFACE)
 target_include_directories(openwbem SYSTEM INTERFACE "${ZEP_OPENWBEM_INCLUDE_DIR}")
 target_link_libraries(openwbem INTERFACE ${zep_ow_libs})
 
-# What the tests run of it (tests/host/HostProcess.hpp finds the rest from the prefix).
-foreach(rel sbin/owcimomd bin/owmofc lib/openwbem/c++providers
-            lib/openwbem/authentication/libsimpleauthentication.so
-            share/openwbem/schemas/cim28/Core28_Qualifiers.mof)
-  if(NOT EXISTS "${zep_ow_root}/${rel}")
-    message(FATAL_ERROR "ZEP_OPENWBEM_ROOT=${zep_ow_root}: no ${rel}")
+# An installation for a 32-bit target may be built with 64-bit file offsets
+# (scripts/openwbem builds the target's so: under qemu-user on a 64-bit kernel
+# readdir() fails without them), which OW_config.h does not record; its file
+# interface then takes a 64-bit off_t, and code built against its headers must
+# agree. The common library tells: the off_t of FileSystem::getFileSize is
+# mangled x (long long) there, l (long) where off_t is a long.
+file(STRINGS "${zep_ow_root}/lib/libopenwbem.so" zep_ow_off_t LIMIT_COUNT 1
+     REGEX "^_ZN8OpenWBEM10FileSystem11getFileSizeERKNS_6StringERx$")
+if(zep_ow_off_t)
+  message(STATUS "OpenWBEM: built with 64-bit file offsets (_FILE_OFFSET_BITS=64)")
+  target_compile_definitions(openwbem INTERFACE _FILE_OFFSET_BITS=64)
+endif()
+
+# What the tests run of it (tests/host/HostProcess.hpp finds the rest from
+# the prefix): the daemon with its parts, and owmofc with the CIM qualifiers.
+# A cross build's installation is the target's, whose owmofc cannot run here:
+# ZEP_OPENWBEM_TOOLS_ROOT names an installation for the build machine whose
+# owmofc and qualifiers the end-to-end tests use instead. A build without
+# tests needs only the headers and libraries (a target sysroot's, say).
+set(ZEP_OPENWBEM_TOOLS_ROOT "" CACHE PATH
+    "Prefix of an OpenWBEM installation for the build machine, for its owmofc (cross builds; empty: ZEP_OPENWBEM_ROOT's)")
+function(zep_ow_require variable root)
+  foreach(rel ${ARGN})
+    if(NOT EXISTS "${root}/${rel}")
+      message(FATAL_ERROR "${variable}=${root}: no ${rel}")
+    endif()
+  endforeach()
+endfunction()
+if(ZEP_BUILD_TESTS)
+  zep_ow_require(ZEP_OPENWBEM_ROOT "${zep_ow_root}" sbin/owcimomd lib/openwbem/c++providers
+                 lib/openwbem/authentication/libsimpleauthentication.so)
+  set(zep_ow_tools bin/owmofc share/openwbem/schemas/cim28/Core28_Qualifiers.mof)
+  if(ZEP_OPENWBEM_TOOLS_ROOT)
+    zep_ow_require(ZEP_OPENWBEM_TOOLS_ROOT "${ZEP_OPENWBEM_TOOLS_ROOT}" ${zep_ow_tools})
+  elseif(NOT CMAKE_CROSSCOMPILING)
+    zep_ow_require(ZEP_OPENWBEM_ROOT "${zep_ow_root}" ${zep_ow_tools})
   endif()
-endforeach()
+endif()

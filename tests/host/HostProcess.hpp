@@ -181,13 +181,19 @@ inline bool accepts(int port) {
 
 // What a Stack runs: the gateway simulator, the provider's MOF, and either
 // cimhost with a provider directory, or the real owcimomd of an OpenWBEM
-// installation (prefix) with the provider library.
+// installation (prefix) with the provider library. The gateway simulator and
+// the object manager are target programs (run through the emulator in a
+// cross build); wbemcli and OpenWBEM's MOF compiler owmofc run on this
+// machine, owmofc from openwbemToolsPrefix when that is set (a cross build's
+// OpenWBEM installation for the build machine).
 struct StackPrograms {
     bool realHost = false;
     std::string zepsim, mof, wbemcli = "/usr/bin/wbemcli";
     std::string cimhost, providerDir;           // cimhost
     std::string openwbemPrefix, providerLibrary;  // owcimomd
+    std::string openwbemToolsPrefix;              // owmofc, if not openwbemPrefix's
     const char* hostName() const { return realHost ? "owcimomd" : "cimhost"; }
+    const std::string& toolsPrefix() const { return openwbemToolsPrefix.empty() ? openwbemPrefix : openwbemToolsPrefix; }
 };
 
 // The programs of this build: owcimomd where the build names an OpenWBEM
@@ -202,6 +208,9 @@ inline StackPrograms buildPrograms() {
     p.realHost = true;
     p.openwbemPrefix = OW_PREFIX;
     p.providerLibrary = PROVIDER_LIBRARY;
+#ifdef OW_TOOLS_PREFIX
+    p.openwbemToolsPrefix = OW_TOOLS_PREFIX;
+#endif
 #elif defined(CIMHOST_PATH)
     p.cimhost = CIMHOST_PATH;
     p.providerDir = PROVIDER_DIR;
@@ -228,9 +237,7 @@ public:
         setenv("HUL_MFW_DIR", dir_.path().c_str(), 1);
         setenv("HUL_DIAG_DIR", dir_.path().c_str(), 1);
         unsetenv("HUL_MFW_NAME");
-        std::vector<std::string> args{"--peer", programs_.hostName()};
-        args.insert(args.end(), simArgs.begin(), simArgs.end());
-        sim_.reset(new simtest::SimProcess(programs_.zepsim, args));
+        restartSim(simArgs);
         if (programs_.realHost) startOwcimomd(hostArgs);
         else startCimhost(hostArgs);
     }
@@ -245,6 +252,15 @@ public:
         return host_->wait(60s);
     }
     bool hostAlive() const { return ::kill(host_->pid(), 0) == 0 && waitpid(host_->pid(), nullptr, WNOHANG) == 0; }
+
+    // A new gateway incarnation with these arguments, after the running one
+    // (if any) is killed.
+    void restartSim(const std::vector<std::string>& simArgs) {
+        sim_.reset();
+        std::vector<std::string> args{"--peer", programs_.hostName()};
+        args.insert(args.end(), simArgs.begin(), simArgs.end());
+        sim_.reset(new simtest::SimProcess(programs_.zepsim, args));
+    }
 
     // wbemcli with the arguments; a "URL:" prefix in an argument is replaced by the host's URL + ':'.
     Result wbemcli(const std::vector<std::string>& args) const {
@@ -291,43 +307,56 @@ private:
         if (symlink(programs_.providerLibrary.c_str(), (providers + "/libQEL_ZEPProvider.so").c_str()) != 0)
             throw std::runtime_error("cannot link the provider library");
         writeFile(dir_.file("passwd"), std::string(kUser) + ":" + kPassword + "\n");
-        std::string config = "http_server.http_port = " + std::to_string(port_) + "\n"
-                             "http_server.https_port = -1\n"
-                             "http_server.listen_addresses = 127.0.0.1\n"
-                             "http_server.use_UDS = false\n"
-                             "http_server.use_digest = false\n"
-                             // Where the daemon finds its own parts.
-                             "owcimomd.services_path = " + ow + "/lib/openwbem/services\n"
-                             "owcimomd.request_handler_path = " + ow + "/lib/openwbem/requesthandlers\n"
-                             "owcimomd.provider_ifc_libs = " + ow + "/lib/openwbem/provifcs\n"
-                             "owcimomd.owlibdir = " + ow + "/lib/openwbem\n"
-                             "owcimomd.libexecdir = " + ow + "/libexec/openwbem\n"
-                             "owcimomd.wql_lib = " + ow + "/lib/libowwql.so\n"
-                             "owcimomd.authentication_module = " + ow +
-                             "/lib/openwbem/authentication/libsimpleauthentication.so\n"
-                             "simple_auth.password_file = " + dir_.file("passwd") + "\n"
-                             "owcimomd.allowed_users = *\n"
-                             "owcimomd.datadir = " + data + "\n"
-                             // Its own C++ providers, the idle unloader among them, and ours.
-                             "cppprovifc.prov_location = " + ow + "/lib/openwbem/c++providers:" + providers + "\n"
-                             "cppprovifc.prov_TTL = -1\n";
-        bool logSet = false;
+        // The daemon takes the first of two lines with the same key: a
+        // setting of the caller's replaces the default of that key.
+        std::vector<std::pair<std::string, std::string>> config{
+            {"http_server.http_port", std::to_string(port_)},
+            {"http_server.https_port", "-1"},
+            {"http_server.listen_addresses", "127.0.0.1"},
+            {"http_server.use_UDS", "false"},
+            {"http_server.use_digest", "false"},
+            // Where the daemon finds its own parts.
+            {"owcimomd.services_path", ow + "/lib/openwbem/services"},
+            {"owcimomd.request_handler_path", ow + "/lib/openwbem/requesthandlers"},
+            {"owcimomd.provider_ifc_libs", ow + "/lib/openwbem/provifcs"},
+            {"owcimomd.owlibdir", ow + "/lib/openwbem"},
+            {"owcimomd.libexecdir", ow + "/libexec/openwbem"},
+            {"owcimomd.wql_lib", ow + "/lib/libowwql.so"},
+            {"owcimomd.authentication_module", ow + "/lib/openwbem/authentication/libsimpleauthentication.so"},
+            {"simple_auth.password_file", dir_.file("passwd")},
+            {"owcimomd.allowed_users", "*"},
+            {"owcimomd.datadir", data},
+            // Its own C++ providers, the idle unloader among them, and ours.
+            {"cppprovifc.prov_location", ow + "/lib/openwbem/c++providers:" + providers},
+            {"cppprovifc.prov_TTL", "-1"},
+            {"log.main.type", "null"},
+        };
         for (const std::string& line : settings) {
-            config += line + "\n";
-            logSet = logSet || line.rfind("log.main.", 0) == 0;
+            const size_t equals = line.find('=');
+            const std::string key = line.substr(0, line.find_last_not_of(' ', equals - 1) + 1);
+            const std::string value = equals == std::string::npos ? "" : line.substr(line.find_first_not_of(' ', equals + 1));
+            bool replaced = false;
+            for (auto& item : config)
+                if (item.first == key) item.second = value, replaced = true;
+            if (!replaced) config.emplace_back(key, value);
         }
-        if (!logSet) config += "log.main.type = null\n";
-        writeFile(dir_.file("owcimomd.conf"), config);
-        // In its own directory: the daemon keeps its pid file in the working directory.
+        std::string text;
+        for (const auto& item : config) text += item.first + " = " + item.second + "\n";
+        writeFile(dir_.file("owcimomd.conf"), text);
+        // In its own directory: the daemon keeps its pid file in the working
+        // directory. The shell is this machine's; the daemon is a target program.
+        std::string daemon;
+        for (const std::string& word : testsupport::launchCommand({ow + "/sbin/owcimomd", "-d", "-c", dir_.file("owcimomd.conf")}))
+            daemon += shellQuote(word) + " ";
         host_.reset(new testsupport::ChildProcess(
-            {"/bin/sh", "-c", "cd " + shellQuote(dir_.path()) + " && exec " + shellQuote(ow + "/sbin/owcimomd") +
-                                  " -d -c " + shellQuote(dir_.file("owcimomd.conf")) + " >" + shellQuote(logFile()) +
-                                  " 2>&1"}));
+            {"/bin/sh", "-c", "cd " + shellQuote(dir_.path()) + " && exec " + daemon + ">" + shellQuote(logFile()) + " 2>&1"},
+            {}, testsupport::Program::BuildMachine));
         if (!testsupport::waitUntil([&] { return accepts(port_) || !hostAlive(); }, 60s) || !hostAlive())
             throw std::runtime_error("owcimomd did not start; log:\n" + log());
         url_ = "http://" + std::string(kUser) + ":" + kPassword + "@" + location();
-        for (const std::string& mof : {ow + "/share/openwbem/schemas/cim28/Core28_Qualifiers.mof", programs_.mof}) {
-            const Result r = runShell(shellQuote(ow + "/bin/owmofc") + " -c -u " + shellQuote(url_) + " " + shellQuote(mof),
+        const std::string tools = programs_.toolsPrefix();
+        for (const std::string& mof : {tools + "/share/openwbem/schemas/cim28/Core28_Qualifiers.mof", programs_.mof}) {
+            const Result r = runShell(shellQuote(tools + "/bin/owmofc") + " -c -u " + shellQuote(url_) + " " + shellQuote(mof),
                                       dir_.path());
             if (r.status != 0) throw std::runtime_error("owmofc " + mof + " failed:\n" + r.out + r.err);
         }

@@ -1,10 +1,15 @@
 // End to end: wbemcli drives cimhost, which runs the built provider library
 // against a zepsim gateway. Every operation on every class, the exact error
-// codes and descriptions clients see, and the provider kept past its
-// time-to-live.
+// codes and descriptions clients see, a gateway killed and restarted, large
+// generated populations read back field by field, and the provider kept past
+// its time-to-live.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <map>
+#include <sstream>
 #include <thread>
 
 #include "HostProcess.hpp"
@@ -41,11 +46,12 @@ std::string byHost(const std::string& cimhost, const std::string& owcimomd) {
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// XML without the line breaks a writer puts between elements.
+// XML without the line breaks a writer puts between elements (owcimomd's
+// are CR LF).
 std::string squeezed(const std::string& xml) {
     std::string out;
     for (char c : xml)
-        if (c != '\n') out += c;
+        if (c != '\n' && c != '\r') out += c;
     return out;
 }
 
@@ -115,6 +121,20 @@ protected:
             << stack->log();
     }
 
+    // wbemcli ei names every instance of the class by all its keys, as ein does.
+    void expectNamedInstances(const std::string& type, size_t terminals) {
+        for (const std::string kind : {"Terminal", "Setting"}) {
+            const std::string cls = "QEL_ZEP" + type + kind;
+            const std::string keys =
+                kind == "Setting" ? "InstanceID=\"" + cls + "\" "
+                                  : "SystemCreationClassName=\"QEL_System\",SystemName=\"QEL\",CreationClassName=\"" +
+                                        cls + "\",DeviceID=\"";
+            const Result all = stack->wbemcli({"ei", "URL:" + cls});
+            EXPECT_EQ(kind == "Setting" ? 1u : terminals, occurrences(all.out, stack->location() + ":" + cls + "." + keys))
+                << all;
+        }
+    }
+
     // A modify through wbemcli that must fail with exactly this error.
     void expectModifyError(const std::string& path, const std::string& assignment, int code, const std::string& name,
                            const std::string& description) {
@@ -138,6 +158,7 @@ TEST_F(EndToEnd, ReadsCedarTerminalsAndClasses) {
     EXPECT_TRUE(contains(names.out, stack->location() + ":" + std::string(kCedar4000).substr(4) + "\n"))
         << names;
 
+    expectNamedInstances("Cedar", 4);
     const Result all = stack->wbemcli({"ei", "URL:QEL_ZEPCedarTerminal"});
     EXPECT_EQ(0, all.status) << all;
     // Each enumerated instance is named by its keys, as its name is enumerated.
@@ -248,6 +269,7 @@ TEST_F(EndToEnd, ModifiesCedarSettingsAndTheModeSetting) {
 
 TEST_F(EndToEnd, ServesAlderAndBirchClassesWithTheirOwnLimits) {
     useMode("alder", "Alder", 2);
+    expectNamedInstances("Alder", 2);
     EXPECT_EQ(0u, stack->count("QEL_ZEPCedarTerminal"));
     Result r = stack->wbemcli({"mi", terminalPath("Alder", "5000"), "MODN=\"" + std::string(34, 'm') + "\""});
     EXPECT_EQ(0, r.status) << r;
@@ -267,6 +289,7 @@ TEST_F(EndToEnd, ServesAlderAndBirchClassesWithTheirOwnLimits) {
         [&] { return contains(stack->wbemcli({"gi", alder}).out, "TestLocalModeTimeout=3"); }));
 
     useMode("birch", "Birch", 2);
+    expectNamedInstances("Birch", 2);
     EXPECT_EQ(0u, stack->count("QEL_ZEPAlderTerminal"));
     expectModifyError(terminalPath("Birch", "6000"), "MODN=\"" + std::string(35, 'm') + "\"", 4, kInvalid,
                       "The length of MODNbe must be <= 34\n#CFG_000_0004,MOF_Props_QEL_ZEPBirchTerminal_MODN,34#");
@@ -359,6 +382,7 @@ TEST_F(EndToEnd, CallsBothTerminalMethods) {
 }
 
 TEST_F(EndToEnd, RefusesAssociationsAndUnknownClasses) {
+    useMode("cedar", "Cedar", 4);
     // The provider refuses every association request; owcimomd answers them
     // itself from its repository, where no association names these classes.
     for (const char* op : {"ain", "ai", "rin", "ri"}) {
@@ -407,6 +431,176 @@ TEST_F(EndToEnd, AnswersMalformedRequests) {
         << a;
     a = http.post(cimRequest("<IMETHODCALL NAME=\"EnumerateClassNames\">" + std::string(kRootCimv2) + "</IMETHODCALL>"));
     EXPECT_TRUE(contains(a, "<CLASSNAME NAME=\"QEL_ZEPCedarTerminal\"")) << a;
+}
+
+// The gateway killed and started again under the same object manager: the
+// provider finds it gone and empties its caches, then serves the new
+// incarnation, whose mode and terminals differ, and modifies through it.
+TEST(EndToEndGateway, AKilledGatewayIsServedAgainOnceRestarted) {
+    Stack stack({"--mode", "cedar", "--terminals", "5"});
+    ASSERT_TRUE(testsupport::waitUntil([&] { return stack.count("QEL_ZEPCedarTerminal") == 5; }, std::chrono::seconds(60)))
+        << stack.log();
+
+    stack.sim().kill();
+    // Gone: empty enumerations, not errors.
+    const auto empty = [&](const std::string& cls) {
+        const Result r = stack.wbemcli({"ein", "URL:" + cls});
+        return r.status == 0 && r.out.empty();
+    };
+    ASSERT_TRUE(testsupport::waitUntil([&] { return empty("QEL_ZEPCedarTerminal") && empty("QEL_ZEPCedarSetting"); },
+                                       std::chrono::seconds(60)))
+        << stack.wbemcli({"ein", "URL:QEL_ZEPCedarTerminal"});
+    const Result gone = stack.wbemcli({"gi", terminalPath("Cedar", "1000")});
+    EXPECT_TRUE(contains(gone.err, cimError(6, "CIM_ERR_NOT_FOUND", ""))) << gone;
+
+    stack.restartSim({"--mode", "alder", "--terminals", "3"});
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        return stack.count("QEL_ZEPAlderTerminal") == 3 && stack.count("QEL_ZEPAlderSetting") == 1;
+    }, std::chrono::seconds(60)))
+        << stack.log();
+    EXPECT_TRUE(empty("QEL_ZEPCedarTerminal"));
+    EXPECT_TRUE(contains(stack.wbemcli({"gi", settingPath("QEL_ZEPModeSetting")}).out, "Mode=true,MoType=1,"));
+    const Result r = stack.wbemcli({"mi", terminalPath("Alder", "1001"), "MODN=\"after the restart\""});
+    EXPECT_EQ(0, r.status) << r;
+    EXPECT_TRUE(testsupport::waitUntil([&] {
+        return contains(stack.wbemcli({"gi", "-nl", terminalPath("Alder", "1001")}).out, "-MODN=\"after the restart\"\n");
+    }, std::chrono::seconds(60)));
+    EXPECT_TRUE(contains(stack.sim().command("show alder 1001"), "after the restart"))
+        << stack.sim().command("show alder 1001");
+    EXPECT_TRUE(stack.hostAlive());
+}
+
+// One instance as wbemcli ei or gi -nl writes it: its properties by name,
+// string values without their quotes.
+using Properties = std::map<std::string, std::string>;
+
+// The "name=value,name=value" list of an ei line (values hold no quotes).
+Properties propertiesOf(const std::string& list) {
+    Properties p;
+    size_t at = 0;
+    while (at < list.size()) {
+        const size_t eq = list.find('=', at);
+        if (eq == std::string::npos) break;
+        size_t end = eq + 1;
+        std::string value;
+        if (end < list.size() && list[end] == '"') {
+            const size_t close = list.find('"', end + 1);
+            value = list.substr(end + 1, close - end - 1);
+            end = close + 1;
+        } else {
+            end = std::min(list.find(',', end), list.size());
+            value = list.substr(eq + 1, end - eq - 1);
+        }
+        p[list.substr(at, eq - at)] = value;
+        at = end + 1;  // past the comma
+    }
+    return p;
+}
+
+// The instances of an ei answer, by DeviceID; a DeviceID seen twice counts in duplicates.
+std::map<std::string, Properties> instancesOf(const std::string& ei, size_t& duplicates) {
+    std::map<std::string, Properties> all;
+    std::istringstream lines(ei);
+    std::string line;
+    while (std::getline(lines, line)) {
+        // "<host:port/namespace>:<path> <properties>": the path's values hold no blanks.
+        const size_t blank = line.find(' ');
+        Properties p = propertiesOf(blank == std::string::npos ? "" : line.substr(blank + 1));
+        const std::string id = p["DeviceID"];
+        duplicates += all.count(id);
+        all[id] = std::move(p);
+    }
+    return all;
+}
+
+// A terminal as the gateway simulator generates it (zepsim's generate):
+// DN d of a type whose MoType is t has MOTPS 10.<t + 1>.<d's two low bytes>
+// and HWID 02-<t>-<d's four bytes, most significant first>, and texts made of
+// its DN.
+struct Population {
+    std::string type, name;  // "Cedar", and as zepsim names it, "cedar"
+    unsigned moType;
+    uint32_t firstDn, count;
+};
+
+Properties generatedTerminal(const Population& p, uint32_t dn) {
+    char hwid[32], motps[32];
+    std::snprintf(hwid, sizeof hwid, "02-%02X-%02X-%02X-%02X-%02X", p.moType, dn >> 24, (dn >> 16) & 0xFF,
+                  (dn >> 8) & 0xFF, dn & 0xFF);
+    std::snprintf(motps, sizeof motps, "10.%u.%u.%u", p.moType + 1, (dn >> 8) & 0xFF, dn & 0xFF);
+    const std::string n = std::to_string(dn);
+    Properties t{{"DN", n}, {"MOTPS", motps}, {"HWID", hwid}, {"SetStatus", "registered"}, {"DeviceID", n},
+                 {"CreationClassName", "QEL_ZEP" + p.type + "Terminal"}};
+    if (p.type == "Cedar") {
+        t["FwVersion"] = "1.0." + std::to_string(dn % 100);
+        t["MOTN"] = "T-" + n;
+        t["BUID"] = "BU-" + n;
+    } else {
+        t["MODN"] = p.name + "-" + n;
+    }
+    return t;
+}
+
+// How an instance differs from what it should hold ("" when it does not).
+std::string difference(const Properties& want, const Properties& got) {
+    for (const auto& [name, value] : want) {
+        const auto field = got.find(name);
+        if (field == got.end()) return name + " missing";
+        if (field->second != value) return name + " is '" + field->second + "', not '" + value + "'";
+    }
+    return "";
+}
+
+// Byte order through the whole stack: large generated populations, their
+// DNs across byte boundaries (2^24, 2^16, the top of the range), enumerated
+// and compared with the generating rule field by field, every terminal of
+// every type. The gateway's records, the provider's conversions and the
+// object manager's CIM-XML all carry these fields; a byte order wrong
+// anywhere shows in DN, MOTPS or HWID.
+TEST(EndToEndPopulation, EveryTerminalReadsAsTheGatewayGeneratedIt) {
+    const Population populations[] = {
+        {"Cedar", "cedar", 0, (1u << 24) - 5000, 10000},
+        {"Alder", "alder", 1, (1u << 16) - 500, 1000},
+        {"Birch", "birch", 2, 0xFFFFFFFFu - 999, 1000},
+    };
+    Stack stack({"--mode", "off"});
+    for (const Population& p : populations)
+        ASSERT_EQ("ok", stack.sim()
+                            .command("generate " + p.name + " " + std::to_string(p.count) + " " + std::to_string(p.firstDn))
+                            .substr(0, 2));
+    for (const Population& p : populations) {
+        SCOPED_TRACE(p.type);
+        const std::string cls = "QEL_ZEP" + p.type + "Terminal";
+        ASSERT_EQ("ok", stack.sim().command("mode " + p.name).substr(0, 2));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return stack.count(cls) == p.count; }, std::chrono::seconds(180)))
+            << stack.count(cls) << " of " << p.count;
+
+        const Result ei = stack.wbemcli({"ei", "URL:" + cls});
+        ASSERT_EQ(0, ei.status) << ei.err;
+        size_t duplicates = 0;
+        const std::map<std::string, Properties> found = instancesOf(ei.out, duplicates);
+        EXPECT_EQ(0u, duplicates);
+        EXPECT_EQ(p.count, found.size());
+        size_t wrong = 0;
+        std::string firstWrong;
+        for (uint32_t i = 0; i < p.count; ++i) {
+            const uint32_t dn = p.firstDn + i;
+            const auto it = found.find(std::to_string(dn));
+            const std::string diff = it == found.end() ? "missing" : difference(generatedTerminal(p, dn), it->second);
+            if (diff.empty()) continue;
+            if (wrong++ == 0) firstWrong = "DN " + std::to_string(dn) + ": " + diff;
+        }
+        EXPECT_EQ(0u, wrong) << "terminals wrong, the first: " << firstWrong;
+
+        // One terminal on its own, the last (its DN's bytes the highest).
+        const uint32_t last = p.firstDn + p.count - 1;
+        const Result gi = stack.wbemcli({"gi", "-nl", terminalPath(p.type, std::to_string(last))});
+        ASSERT_EQ(0, gi.status) << gi;
+        for (const auto& [name, value] : generatedTerminal(p, last)) {
+            const std::string shown = name == "DN" ? value : "\"" + value + "\"";
+            EXPECT_TRUE(contains(gi.out, "-" + name + "=" + shown + "\n")) << name << "\n" << gi.out;
+        }
+    }
 }
 
 #ifdef OW_PREFIX

@@ -114,13 +114,19 @@ inline std::vector<std::string> launchCommand(const std::vector<std::string>& ar
     return cmd;
 }
 
-// A child process started from argv (through launchCommand); killed
-// (SIGKILL) and reaped when the object goes unless it was waited for.
+// What a child process runs: a program built for the target (through the
+// emulator, if the tests run under one), or one of the machine the tests run
+// on (a shell, a client), always as it is.
+enum class Program { Target, BuildMachine };
+
+// A child process started from argv (a target program through
+// launchCommand); killed (SIGKILL) and reaped when the object goes unless it
+// was waited for.
 class ChildProcess {
 public:
     explicit ChildProcess(const std::vector<std::string>& argv,
-                          const std::vector<std::string>& env = {}) {
-        const std::vector<std::string> cmd = launchCommand(argv);
+                          const std::vector<std::string>& env = {}, Program program = Program::Target) {
+        const std::vector<std::string> cmd = program == Program::Target ? launchCommand(argv) : argv;
         pid_ = fork();
         if (pid_ < 0) throw std::runtime_error("fork failed");
         if (pid_ == 0) {
