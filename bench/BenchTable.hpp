@@ -5,9 +5,14 @@
 // written when it is unset, as when a program is run by hand).
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace benchtable {
 
@@ -55,6 +60,34 @@ inline void row(const std::string& figure, double value, const std::string& unit
                  baseline > 0 ? (number(baseline) + " " + unit + " (" + baselineWhat + ")").c_str() : baselineWhat.c_str(),
                  baseline > 0 ? (number(100.0 * ratio) + "%").c_str() : "-", targetText.c_str(), met ? "yes" : "NO");
     std::fclose(out);
+}
+
+// The console reporter that also keeps, under a key of the caller's, the
+// real time of each benchmark whose name starts with a given prefix.
+class TimeReporter : public benchmark::ConsoleReporter {
+public:
+    TimeReporter(std::map<std::string, double>& figures, std::vector<std::pair<std::string, std::string>> keys)
+        : figures_(figures), keys_(std::move(keys)) {}
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            for (const auto& [prefix, key] : keys_)
+                if (run.benchmark_name().rfind(prefix, 0) == 0) figures_[key] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+private:
+    std::map<std::string, double>& figures_;
+    std::vector<std::pair<std::string, std::string>> keys_;
+};
+
+// Runs the program's benchmarks, keeping their times as TimeReporter does.
+inline void runTimed(int& argc, char** argv, std::map<std::string, double>& figures,
+                     std::vector<std::pair<std::string, std::string>> keys) {
+    benchmark::Initialize(&argc, argv);
+    TimeReporter reporter(figures, std::move(keys));
+    benchmark::RunSpecifiedBenchmarks(&reporter);
 }
 
 }  // namespace benchtable

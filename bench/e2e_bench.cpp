@@ -213,24 +213,11 @@ void BM_BaselineEnumerateInProcess(benchmark::State& state) {
 BENCHMARK(BM_WbemcliEnumerateThroughCimhost)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineEnumerateInProcess)->Unit(benchmark::kMillisecond);
 
-class FigureReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            const std::string name = run.benchmark_name();
-            if (name.rfind("BM_WbemcliEnumerateThroughCimhost", 0) == 0) gFigures["wbemcli"] = run.GetAdjustedRealTime();
-            if (name.rfind("BM_BaselineEnumerateInProcess", 0) == 0) gFigures["inprocess"] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    FigureReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchtable::runTimed(argc, argv, gFigures,
+                         {{"BM_WbemcliEnumerateThroughCimhost", "wbemcli"}, {"BM_BaselineEnumerateInProcess", "inprocess"}});
     const double whole = gFigures["wbemcli"], host = gFigures["host"], inProcess = gFigures["inprocess"];
     if (whole > 0) {
         std::printf("\nwbemcli ei of %u Cedar terminals through cimhost: %8.1f ms (target 2000 ms)\n", kTerminals, whole);

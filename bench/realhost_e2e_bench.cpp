@@ -67,26 +67,12 @@ void BM_BaselineWbemcliEnumerateThroughCimhost(benchmark::State& state) {
 BENCHMARK(BM_WbemcliEnumerateThroughOwcimomd)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineWbemcliEnumerateThroughCimhost)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
-class FigureReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            const std::string name = run.benchmark_name();
-            if (name.rfind("BM_WbemcliEnumerateThroughOwcimomd", 0) == 0) gFigures["owcimomd"] = run.GetAdjustedRealTime();
-            if (name.rfind("BM_BaselineWbemcliEnumerateThroughCimhost", 0) == 0)
-                gFigures["cimhost"] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    FigureReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchtable::runTimed(argc, argv, gFigures,
+                         {{"BM_WbemcliEnumerateThroughOwcimomd", "owcimomd"},
+                          {"BM_BaselineWbemcliEnumerateThroughCimhost", "cimhost"}});
     benchmark::Shutdown();
     const double real = gFigures["owcimomd"], standIn = gFigures["cimhost"];
     if (real > 0) {
