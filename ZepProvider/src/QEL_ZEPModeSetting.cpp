@@ -33,7 +33,7 @@ void QEL_ZEPModeSettingImplInstanceManager::ZepCallback(sZepToOamEvents* event) 
     zep::handleEvent<QEL_ZEPModeSettingImplInstanceManager>([event](QEL_ZEPModeSettingImplInstanceManager& registry) {
         switch (event->getType()) {
             case ZEP_EVT_LINK_UP: {
-                ZepOamSendRecord(ZEP_REQ_GET_MODE, sZepSettingsRequest(0));
+                zep::requestData(ZEP_REQ_GET_MODE, sZepSettingsRequest(0));
                 break;
             }
             case ZEP_EVT_LINK_DOWN:

@@ -3,6 +3,8 @@
 #include <OW_CIMDataType.hpp>
 #include <OW_Types.hpp>
 
+#include "OperationalLog.h"
+
 #include <charconv>
 #include <cstdio>
 #include <limits>
@@ -81,6 +83,14 @@ void throwDeleteRefused() {
 
 void throwSetterFailed(int code) {
     throw CIMException(__FILE__, __LINE__, CIMException::FAILED, resultCodeTag(code).c_str());
+}
+
+void throwUndelivered(const char* className, uint32_t requestCode, uint32_t rc) {
+    char text[160];
+    snprintf(text, sizeof text, "%s: request %u did not reach the gateway (code %u); the change is not made",
+             className, requestCode, rc);
+    AddToLog(0, ZEP_LOG_CODE_ERROR, text, 0, 0);
+    throwSetterFailed(static_cast<int>(rc));
 }
 
 void throwMethodNotFound() { throw CIMException(__FILE__, __LINE__, CIMException::METHOD_NOT_FOUND); }

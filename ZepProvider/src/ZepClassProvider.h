@@ -21,6 +21,7 @@
 
 #include "CFG_Exception.h"
 #include "ZepInstanceRegistry.h"
+#include "ZepPendingRequests.h"
 
 #include <OW_config.h>
 #include <OW_Bool.hpp>
@@ -348,6 +349,9 @@ std::string resultCodeTag(int code);
 [[noreturn]] void throwDeleteRefused();
 [[noreturn]] void throwSetterFailed(int code);
 [[noreturn]] void throwMethodNotFound();
+// Logs a request that did not reach the gateway and throws CIM error 1 with
+// the send's code as its tag.
+[[noreturn]] void throwUndelivered(const char* className, uint32_t requestCode, uint32_t rc);
 
 // ---------------------------------------------------------------------------
 // The class provider
@@ -473,8 +477,18 @@ public:
                                 OpenWBEM::WBEMFlags::EIncludeQualifiersFlag,
                                 const OpenWBEM::StringArray*, const OpenWBEM::CIMClass&) {
         Registry& registry = *Object::getInstanceManager();
-        RegistryLock<Registry> lock(registry);
-        modifyObject(*getWithCIMInstance(modifiedInstance), modifiedInstance);
+        PendingRequests requests;
+        {
+            RegistryLock<Registry> lock(registry);
+            Object& object = *getWithCIMInstance(modifiedInstance);
+            CachedRecord* record = dynamic_cast<CachedRecord*>(&object);
+            ChangeGuard guard(record);
+            PendingRequests::Scope scope(requests);
+            modifyObject(object, modifiedInstance);
+            if (record) requests.noteObject(*record);
+            guard.keep();
+        }
+        deliver(requests, [&] { return getWithCIMInstance(modifiedInstance); });
     }
 
     // Ends nothing: the class's registry stays installed for the library's life.
@@ -506,6 +520,26 @@ protected:
         object.startChange();
         forEachWritable(kCheckAndSet);
         object.endChange();
+    }
+
+    // Sends a client request's pending requests, without the class lock. When
+    // one fails, what it and the ones after it changed in the cache is taken
+    // back (find() looks the object up again, as it may be gone), the failure
+    // is logged, and the request fails with CIM error 1 and the send's code.
+    template <class Find>
+    static void deliver(PendingRequests& requests, Find find) {
+        const uint32_t rc = requests.send();
+        if (rc == 0) return;
+        {
+            Registry& registry = *Object::getInstanceManager();
+            RegistryLock<Registry> lock(registry);
+            try {
+                if (CachedRecord* record = dynamic_cast<CachedRecord*>(find())) requests.restoreUndelivered(*record);
+            } catch (const CIMException&) {
+                // gone meanwhile: nothing cached is left to take back
+            }
+        }
+        throwUndelivered(Traits::className(), requests.failedCode(), rc);
     }
 
     // Properties in table order; the instance takes them all at once, as
@@ -636,8 +670,14 @@ private:
         if constexpr (Flag::value) {
             Registry& registry = *Object::getInstanceManager();
             if (methodName.equals("RedirectSet")) {
-                RegistryLock<Registry> lock(registry);
-                return OpenWBEM::CIMValue(OpenWBEM::UInt32(getWithCIMObjectPath(path)->RedirectSet()));
+                PendingRequests requests;
+                {
+                    RegistryLock<Registry> lock(registry);
+                    PendingRequests::Scope scope(requests);
+                    getWithCIMObjectPath(path)->RedirectSet();
+                }
+                deliver(requests, [&] { return getWithCIMObjectPath(path); });
+                return OpenWBEM::CIMValue(OpenWBEM::UInt32(requests.count()));
             }
             if (methodName.equals("FindByInstanceName")) {
                 std::string name;

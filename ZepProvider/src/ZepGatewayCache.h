@@ -6,6 +6,7 @@
 #define ZEP_GATEWAY_CACHE_H
 
 #include "ZepInstanceRegistry.h"
+#include "ZepPendingRequests.h"
 
 #include "OperationalLog.h"
 #include "ZepOam.h"
@@ -63,16 +64,22 @@ void installGatewayRegistry() {
 }
 
 // Runs handler(registry) for one event under the class lock. Errors end the
-// event's handling quietly: the cache stays as far as the handler got.
+// event's handling quietly: the cache stays as far as the handler got. The
+// data requests the handler makes go out once the lock is released.
 template <class ImplRegistry, class Handler>
 void handleEvent(Handler handler) {
     ImplRegistry* registry = ImplRegistry::s_this.load();
     if (registry == 0) return;
-    RegistryLock<ImplRegistry> lock(*registry);
-    try {
-        handler(*registry);
-    } catch (const std::exception&) {
+    PendingRequests requests;
+    {
+        RegistryLock<ImplRegistry> lock(*registry);
+        PendingRequests::Scope scope(requests);
+        try {
+            handler(*registry);
+        } catch (const std::exception&) {
+        }
     }
+    requests.send();
 }
 
 // The setting classes' answer to a mode record: ask for the own settings when
@@ -82,7 +89,7 @@ void followModeRecord(ImplRegistry& registry, const sZepToOamEvents& event, uint
                       uint32_t requestCode, const Request& request) {
     const sZepModeSetting mode = event.getModeRecord();
     if (mode.getMoType() == ownMoType && mode.getMode() != 0)
-        ZepOamSendRecord(requestCode, request);
+        requestData(requestCode, request);
     else
         destroyAll(registry);
 }

@@ -23,12 +23,4 @@ uint32_t parseAddress(const std::string& text, uint32_t& address) {
     return rc;
 }
 
-void sendNumberItem(uint32_t item, uint32_t value) {
-    ZepOamSendRecord(ZEP_REQ_SET_SETTING_ITEM, sZepSettingItemSet::number(item, value));
-}
-
-void sendTextItem(uint32_t item, std::string_view text) {
-    ZepOamSendRecord(ZEP_REQ_SET_SETTING_ITEM, sZepSettingItemSet::text(item, text));
-}
-
 }  // namespace zep

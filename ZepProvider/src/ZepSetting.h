@@ -11,6 +11,7 @@
 
 #include "ZepGatewayCache.h"
 #include "ZepInstanceRegistry.h"
+#include "ZepPendingRequests.h"
 
 #include <cstdint>
 #include <string>
@@ -23,13 +24,19 @@ namespace zep {
 // carried whole, bytes the class does not interpret included, and a new
 // record from the gateway replaces it whole.
 template <class Object, class Record_>
-class SettingImpl : public Object {
+class SettingImpl : public Object, public CachedRecord {
 public:
     typedef Record_ Record;
 
     SettingImpl(const char* instanceID, const Record& record) : Object(instanceID), m_record(record) {}
 
-    void UpdateData(const Record& record) { m_record = record; }
+    void UpdateData(const Record& record) {
+        m_record = record;
+        noteGatewayUpdate();
+    }
+
+    virtual unsigned char* recordBytes() { return m_record.data(); }
+    virtual size_t recordSize() const { return Record::kSize; }
 
 protected:
     Record m_record;
@@ -105,20 +112,19 @@ inline int readText(const std::string& field, std::string& value) {
 int readAddress(uint32_t field, std::string& value);
 
 // ---------------------------------------------------------------------------
-// Setters: each stores the new value in the cached record at once, then sends
-// one set-item request (code 1) for the property's item. The gateway's next
-// settings record overwrites the cache with its own view; what the send
-// returns is not looked at.
-
-void sendNumberItem(uint32_t item, uint32_t value);
-void sendTextItem(uint32_t item, std::string_view text);
+// Setters: each stores the new value in the cached record at once and makes
+// one set-item request (code 1) for the property's item (see
+// ZepPendingRequests.h: a request that does not reach the gateway takes its
+// field back). The gateway's next settings record overwrites the cache with
+// its own view. 0, or the code of a send that failed.
 
 // A number field: stored zero-extended, sent in the 12-byte number form.
 template <class Record>
 int writeNumber(Record& record, void (Record::*store)(uint32_t), uint32_t item, uint32_t value) {
+    const Record before = record;
     (record.*store)(value);
-    sendNumberItem(item, value);
-    return kPropertyOk;
+    return static_cast<int>(requestChange(ZEP_REQ_SET_SETTING_ITEM, sZepSettingItemSet::number(item, value),
+                                          record.data(), before.data(), Record::kSize));
 }
 
 // A text field: as much of the text as the field holds, the rest of the field
@@ -126,9 +132,10 @@ int writeNumber(Record& record, void (Record::*store)(uint32_t), uint32_t item, 
 template <class Record>
 int writeText(Record& record, bool (Record::*store)(std::string_view), std::string (Record::*load)() const,
               uint32_t item, const std::string& text) {
+    const Record before = record;
     (record.*store)(text);
-    sendTextItem(item, (record.*load)());
-    return kPropertyOk;
+    return static_cast<int>(requestChange(ZEP_REQ_SET_SETTING_ITEM, sZepSettingItemSet::text(item, (record.*load)()),
+                                          record.data(), before.data(), Record::kSize));
 }
 
 // Converts dotted text to an address; 0 and the address, or the platform's

@@ -18,6 +18,7 @@
 
 #include "ZepGatewayCache.h"
 #include "ZepInstanceRegistry.h"
+#include "ZepPendingRequests.h"
 
 #include "OperationalLog.h"
 #include "ZepOam.h"
@@ -95,7 +96,7 @@ inline std::string_view upToNul(const std::string& value) { return std::string_v
 // removes it. The class's own getters and setters (FwVersion, MOTN, BUID or
 // MODN) live in the class's XImpl.
 template <class Base, class ClassConstants_>
-class TerminalImpl : public Base {
+class TerminalImpl : public Base, public CachedRecord {
 public:
     typedef ClassConstants_ ClassConstants;
 
@@ -111,12 +112,22 @@ public:
         if (it != byDN().end() && it->second == this) byDN().erase(it);
     }
 
-    // All writable fields go out together, changed or not; whatever the
-    // gateway makes of them comes back as its next record for the DN.
-    virtual int endChange() {
-        ZepOamSendRecord(ZEP_REQ_SET_IPSET, sZepIPSetTableSet(m_record));
+    virtual int startChange() {
+        changeStart() = m_record;
         return kPropertyOk;
     }
+
+    // All writable fields go out together, changed or not; whatever the
+    // gateway makes of them comes back as its next record for the DN. A
+    // request that does not reach the gateway takes the change back (see
+    // ZepPendingRequests.h). 0 or the failed send's code.
+    virtual int endChange() {
+        return static_cast<int>(requestChange(ZEP_REQ_SET_IPSET, sZepIPSetTableSet(m_record), m_record.data(),
+                                              changeStart().data(), sZepIPSetTableGet::kSize));
+    }
+
+    virtual unsigned char* recordBytes() { return m_record.data(); }
+    virtual size_t recordSize() const { return sZepIPSetTableGet::kSize; }
 
     virtual int getDN(unsigned int& value, Qualifiers&) const {
         value = m_record.getDN();
@@ -156,11 +167,18 @@ public:
         return kPropertyOk;
     }
 
-    // Each call counts once in the class-wide counter and returns its own count.
+    // Each redirection the gateway was sent counts once in the class-wide
+    // counter. Made under a client request's pending requests, it is queued
+    // there and counted when it goes out (the request's count()); otherwise
+    // it is sent at once and its own count returned, 0 when the send failed.
     virtual unsigned int RedirectSet() {
-        const uint32_t count = RedirectSetReturn.fetch_add(1) + 1;
-        ZepOamSendRecord(ZEP_REQ_REDIRECT_IPSET, sZepIPSetRedirect(m_record.getDN()));
-        return count;
+        const sZepIPSetRedirect request(m_record.getDN());
+        if (PendingRequests* pending = PendingRequests::current()) {
+            pending->addCounted(ZEP_REQ_REDIRECT_IPSET, request.data(), request.length(), RedirectSetReturn);
+            return 0;
+        }
+        if (ZepOamSendRecord(ZEP_REQ_REDIRECT_IPSET, request) != 0) return 0;
+        return RedirectSetReturn.fetch_add(1) + 1;
     }
 
     // Takes the gateway's newer record for this terminal. A record for another
@@ -172,6 +190,7 @@ public:
             return;
         }
         m_record = record;
+        noteGatewayUpdate();
     }
 
     // 1 when the six bytes at mac are the record's hardware address, else 0.
@@ -208,6 +227,12 @@ private:
     // names one terminal, so both find the same object. Changed under the
     // class lock only (terminals come and go in the event handler); never
     // destroyed, as the handler may run until the process ends.
+    // The record as a change began on this thread (startChange).
+    static sZepIPSetTableGet& changeStart() {
+        static thread_local sZepIPSetTableGet record;
+        return record;
+    }
+
     static std::unordered_map<uint32_t, TerminalImpl*>& byDN() {
         static auto* index = new std::unordered_map<uint32_t, TerminalImpl*>;
         return *index;

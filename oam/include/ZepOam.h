@@ -30,6 +30,11 @@ inline constexpr int ZEP_OAM_CALLBACK_SLOTS = 7;
 // message framework. Always 0.
 uint32_t ZepOamInit();
 
+// A framework join that fails here, or a connection whose set-up (its event
+// or task) cannot be created, is tried again from the link's retry thread
+// after 1 s, doubling up to 30 s, for as long as the link has a user; each new
+// kind of failure is logged once, and so is the recovery.
+
 // Puts handler in a slot: the one it holds already, else the lowest free one.
 // 0 on success, 1 when the table is full, 117 for a null handler. When the
 // slot is the seventh, the result is that of starting the connection.
@@ -45,6 +50,13 @@ uint32_t ZepOamShutdown();
 // Sends one request to the gateway: 0 when the framework took it, 117 for a
 // null payload or one longer than 2008 bytes, otherwise the framework's code.
 uint32_t ZepOamSend(uint32_t code, const void* payload, uint32_t length);
+
+// Sends a data request (mode 7, settings 8, terminal table 9). One that the
+// framework does not take is sent again from the link's retry thread after
+// 1 s, 2 s, 4 s ... 30 s, six times at most, until it goes out or a link-down
+// makes it moot; the same request sent meanwhile replaces it. The first
+// failure and the outcome of the retries are logged. The first send's result.
+uint32_t ZepOamRequestData(uint32_t code, const void* payload, uint32_t length);
 
 // ZepOamSend for a request record of ZepRecords.h, with its own length.
 template <class Request>

@@ -4,8 +4,10 @@
 #include <cinttypes>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "OperationalLog.h"
+#include "Retries.h"
 #include "ZepOamMfw.h"
 #include "ZepOamUsrlib.h"
 #include "tevo.h"
@@ -42,6 +44,11 @@ struct ConnectionSync {
     // predate the loss, so it must make sure of the link once more. Guarded
     // by connection.
     bool connectAgain = false;
+    // The set-up steps that are tried again when they fail: joining the
+    // framework (guarded by life) and starting a connection (guarded by
+    // connection).
+    zepoam_detail::SetUpStep join{"joining the message framework"};
+    zepoam_detail::SetUpStep connect{"setting up the connection to zep"};
 };
 ConnectionSync& sync() {
     static ConnectionSync* const s = new ConnectionSync;
@@ -51,6 +58,60 @@ ConnectionSync& sync() {
 void logText(const char* text) { AddToLog(0, ZEP_LOG_CODE_INFO, text, 0, 0); }
 
 uintptr_t addressOf(ZepOamEventHandler handler) { return reinterpret_cast<uintptr_t>(handler); }
+
+constexpr char kJoinRetry[] = "join";
+constexpr char kConnectRetry[] = "connect";
+constexpr char kDataRetryPrefix[] = "data ";
+// A data request that does not go out is sent again this many times at most.
+constexpr int kDataRetries = 6;
+
+// Joins the framework (the caller holds the life lock); a failure is tried
+// again later, for as long as the link has users.
+void joinFramework() {
+    const uint32_t rc = ZepOamMfwInit();
+    if (rc == 0) {
+        sync().join.succeeded();
+        return;
+    }
+    zepoam_detail::scheduleRetry(kJoinRetry, sync().join.failed(rc), [] {
+        std::lock_guard<std::mutex> life(sync().life);
+        if (il.useCount.load() > 0) joinFramework();
+    });
+}
+
+// A connection set-up step failed (the caller holds the connection lock).
+uint32_t connectFailed(uint32_t rc) {
+    zepoam_detail::scheduleRetry(kConnectRetry, sync().connect.failed(rc), [] { ZepOamConnect(); });
+    return rc;
+}
+
+std::string dataRetryKey(uint32_t code, const std::string& payload) {
+    return kDataRetryPrefix + std::to_string(code) + " " + payload;
+}
+
+// Sends a data request again after a back-off; attempt counts the sends made.
+void retryDataRequest(uint32_t code, const std::string& payload, int attempt, uint32_t rc) {
+    char text[128];
+    if (attempt > kDataRetries) {
+        std::snprintf(text, sizeof text, "ZepOam: data request %u not delivered (code %u); given up after %d attempts",
+                      code, rc, attempt);
+        AddToLog(0, ZEP_LOG_CODE_ERROR, text, 0, 0);
+        return;
+    }
+    if (attempt == 1) {
+        std::snprintf(text, sizeof text, "ZepOam: data request %u not delivered (code %u); sending it again", code, rc);
+        AddToLog(0, ZEP_LOG_CODE_WARNING, text, 0, 0);
+    }
+    const std::chrono::milliseconds delay{std::min(1000 << (attempt - 1), 30000)};
+    zepoam_detail::scheduleRetry(dataRetryKey(code, payload), delay, [code, payload, attempt] {
+        if (il.useCount.load() < 1) return;
+        const uint32_t again = ZepOamSend(code, payload.data(), static_cast<uint32_t>(payload.size()));
+        if (again != 0) return retryDataRequest(code, payload, attempt + 1, again);
+        char done[96];
+        std::snprintf(done, sizeof done, "ZepOam: data request %u delivered on attempt %d", code, attempt + 1);
+        AddToLog(0, ZEP_LOG_CODE_INFO, done, 0, 0);
+    });
+}
 
 }  // namespace
 
@@ -62,7 +123,7 @@ uint32_t ZepOamInit() {
             for (auto& slot : ul) slot.store(nullptr);
         }
         CreateOperationalLog();
-        ZepOamMfwInit();
+        joinFramework();
     }
     il.useCount.fetch_add(1);
     return ZEP_OAM_OK;
@@ -114,6 +175,7 @@ uint32_t ZepOamShutdown() {
     std::lock_guard<std::mutex> life(sync().life);
     if (il.useCount.load() < 1) return ZEP_OAM_OK;
     if (il.useCount.fetch_sub(1) - 1 > 0) return ZEP_OAM_OK;
+    zepoam_detail::cancelRetries("");
 
     // The last user has gone. Take over a connection task that is still
     // trying: from here on it only signals the connect event and ends.
@@ -148,6 +210,17 @@ uint32_t ZepOamSend(uint32_t code, const void* payload, uint32_t length) {
     return ZepOamUsrlibSend(code, payload, length, 0);
 }
 
+uint32_t ZepOamRequestData(uint32_t code, const void* payload, uint32_t length) {
+    const uint32_t rc = ZepOamSend(code, payload, length);
+    if (rc == ZEP_OAM_INVALID_ARG) return rc;
+    const std::string bytes(static_cast<const char*>(payload), length);
+    if (rc == 0)
+        zepoam_detail::cancelRetries(dataRetryKey(code, bytes));  // an older copy need not go again
+    else
+        retryDataRequest(code, bytes, 1, rc);
+    return rc;
+}
+
 uint32_t ZepOamConnect() {
     logText("ZepOamConnect");
     std::lock_guard<std::mutex> conn(sync().connection);
@@ -159,7 +232,7 @@ uint32_t ZepOamConnect() {
     uint32_t rc = osCreateEvent(kConnectEventName, 0, &event);
     if (rc != 0 && rc != OS_ERR_EVENT_EXISTS) {
         il.connectEvent.store(0);
-        return rc;
+        return connectFailed(rc);
     }
     il.connectEvent.store(event);
 
@@ -175,9 +248,10 @@ uint32_t ZepOamConnect() {
     if (rc != 0) {
         il.connecting.store(0);
         il.connectTask.store(0);
-        return rc;
+        return connectFailed(rc);
     }
     il.connectTask.store(task);
+    sync().connect.succeeded();
     return ZEP_OAM_OK;
 }
 
@@ -222,7 +296,11 @@ void ZepOamCallback(sZepToOamEvents* event, uint32_t) {
     for (auto& slot : ul) {
         if (const ZepOamEventHandler handler = slot.load()) handler(event);
     }
-    if (event->getType() == ZEP_EVT_LINK_DOWN) ZepOamConnect();
+    if (event->getType() == ZEP_EVT_LINK_DOWN) {
+        // What was asked of the lost gateway is asked again after link-up.
+        zepoam_detail::cancelRetries(kDataRetryPrefix);
+        ZepOamConnect();
+    }
 }
 
 uint32_t ZepOamMfwConnect() { return ZEP_OAM_OK; }

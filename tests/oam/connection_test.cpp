@@ -1,10 +1,31 @@
 // The connection layer without a gateway: callback slots, delivery order,
 // reconnection on link-down, use counts and shut-down.
+#include <dlfcn.h>
+
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 #include "HulMfw.h"
 #include "LinkFixture.hpp"
+#include "tevo.h"
+
+// The link is linked statically into this program, so its calls bind to this
+// definition: it refuses the connection task as often as a test asks, as a
+// system out of threads would, and hands every other call on.
+std::atomic<int> refuseConnectTasks{0};
+
+extern "C" OS_RESULT osCreateTask(const char* name, uint32_t priority, uint32_t stackSize, OS_TASK_ENTRY entry,
+                                  void* argument, uint32_t options, OS_HANDLE* task) {
+    if (name && std::strcmp(name, "OamZepConnect") == 0 && refuseConnectTasks.load() > 0) {
+        refuseConnectTasks.fetch_sub(1);
+        if (task) *task = 0;
+        return OS_ERR_NO_RESOURCE;
+    }
+    typedef OS_RESULT (*Create)(const char*, uint32_t, uint32_t, OS_TASK_ENTRY, void*, uint32_t, OS_HANDLE*);
+    static const Create real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "osCreateTask"));
+    return real(name, priority, stackSize, entry, argument, options, task);
+}
 
 namespace linktest {
 namespace {
@@ -152,6 +173,28 @@ TEST_F(ConnectionTest, ShutdownEndsAConnectionStillTrying) {
     init();
     registerSeven();
     EXPECT_TRUE(waitForLog(kTrying, 2));
+}
+
+TEST_F(ConnectionTest, AFailedJoinAndAFailedConnectionSetUpAreTriedAgainAndLoggedOnce) {
+    constexpr char kJoinFailed[] = "ZepOam: joining the message framework failed (code 98)";
+    constexpr char kSetUpFailed[] = "ZepOam: setting up the connection to zep failed (code 12)";
+    {
+        // Another process holds our name: the join fails until it is gone.
+        auto impostor = startGateway(kSelf);
+        init();
+        refuseConnectTasks.store(2);
+        for (int i = 0; i < 6; ++i) ASSERT_EQ(0u, ZepOamRegisterCallback(handlers[i]));
+        EXPECT_EQ(OS_ERR_NO_RESOURCE, ZepOamRegisterCallback(handlers[6]));  // reported, and tried again
+        ASSERT_TRUE(testsupport::waitUntil([] { return refuseConnectTasks.load() == 0; }));
+    }
+    auto zep = startGateway();
+    EXPECT_EQ("ok", zep->command(std::string("announce ") + kSelf + " 50"));
+    EXPECT_TRUE(waitForLog(kConnected, 1, 90s));
+    const auto texts = logTexts();
+    EXPECT_EQ(1u, logtest::countPrefix(texts, kJoinFailed));
+    EXPECT_EQ(1u, logtest::countPrefix(texts, kSetUpFailed));
+    EXPECT_EQ(1u, logtest::countText(texts, "ZepOam: setting up the connection to zep succeeded after 2 failed attempts"));
+    EXPECT_EQ(1u, logtest::countPrefix(texts, "ZepOam: joining the message framework succeeded after"));
 }
 
 }  // namespace

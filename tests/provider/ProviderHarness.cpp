@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <condition_variable>
 #include <mutex>
 
 #include "HulDiag.h"
@@ -87,7 +88,45 @@ QEL_ZEPProvider& provider() {
     return *instance;
 }
 
+namespace {
+std::mutex sendOutcomeMutex;
+std::condition_variable sendsReleased;
+uint64_t sendsToTake = UINT64_MAX;
+uint32_t refusal = 0;
+bool holding = false;
+int sendsHeld = 0;
+}  // namespace
+
+void holdSends(bool hold) {
+    std::lock_guard<std::mutex> lock(sendOutcomeMutex);
+    holding = hold;
+    sendsReleased.notify_all();
+}
+
+int heldSends() {
+    std::lock_guard<std::mutex> lock(sendOutcomeMutex);
+    return sendsHeld;
+}
+
+void refuseSendsAfter(uint64_t taken, uint32_t rc) {
+    std::lock_guard<std::mutex> lock(sendOutcomeMutex);
+    sendsToTake = taken;
+    refusal = rc;
+}
+
+uint32_t nextSendResult() {
+    std::unique_lock<std::mutex> lock(sendOutcomeMutex);
+    ++sendsHeld;
+    sendsReleased.wait(lock, [] { return !holding; });
+    --sendsHeld;
+    if (sendsToTake == 0) return refusal;
+    if (sendsToTake != UINT64_MAX) --sendsToTake;
+    return 0;
+}
+
 void resetCaches() {
+    holdSends(false);
+    refuseSendsAfter(UINT64_MAX, 0);
     provider();
     deliver(sZepToOamEvents::ofType(ZEP_EVT_LINK_DOWN));
     takeRequests();
@@ -105,11 +144,16 @@ void resetCaches() {
 extern "C" HUL_RESULT HulMfwSendMessage(HUL_PROCESS_HANDLE destination, uint16_t msgClass, uint32_t flags,
                                         void* buffer, uint32_t length) {
     if (msgClass == 4 && buffer != 0 && length >= 16) {
+        // Requests to the gateway: the harness plays a gateway that takes
+        // them, or refuses them as a test asks.
+        const uint32_t rc = providertest::nextSendResult();
+        if (rc != 0) return rc;
         const unsigned char* envelope = static_cast<const unsigned char*>(buffer) + HUL_MFW_HEADER_SIZE;
         providertest::SentRequest r;
         std::memcpy(&r.code, envelope + 12, 4);
         r.payload.assign(envelope + 16, envelope + length);
         providertest::record(&providertest::Captures::requests, std::move(r));
+        return 0;
     }
     typedef HUL_RESULT (*Send)(HUL_PROCESS_HANDLE, uint16_t, uint32_t, void*, uint32_t);
     static const Send real = providertest::realFunction<Send>("HulMfwSendMessage");

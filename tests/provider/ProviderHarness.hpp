@@ -41,6 +41,16 @@ std::vector<std::string> takeLogLines();
 // Only the requests with the given code.
 std::vector<SentRequest> takeRequests(uint32_t code);
 
+// Requests to the gateway are taken (captured, result 0) by default; after
+// this, the next `taken` are, and every later one is refused with rc.
+// resetCaches() goes back to the default.
+void refuseSendsAfter(uint64_t taken, uint32_t rc);
+// While held, every request to the gateway waits in its send, as a send to a
+// full gateway queue does; heldSends() counts the waiting ones.
+void holdSends(bool hold);
+int heldSends();
+uint32_t nextSendResult();
+
 // Hands an event to every registered class handler, as the transport does.
 inline void deliver(sZepToOamEvents event) { ZepOamCallback(&event, sizeof event); }
 

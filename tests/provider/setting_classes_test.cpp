@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "HulMfw.h"
 #include "QEL_ZEPAlderSetting.h"
 #include "QEL_ZEPCedarSetting.h"
 #include "SettingTestSupport.hpp"
@@ -496,6 +497,39 @@ TEST_F(SettingClasses, ARequestRefusedByALimitChangesAndSendsNothing) {
     EXPECT_EQ(numberItem(9, 1), three[0].payload);
     expectTextItem(three[1], 5, "#8");
     EXPECT_EQ(numberItem(4, 4000), three[2].payload);
+}
+
+TEST_F(SettingClasses, ASendThatFailsPartWayKeepsWhatWentOutAndTakesBackTheRest) {
+    fillAll();
+    takeLogLines();
+    CIMInstance request = modifyRequest(kCedar);
+    request.setProperty("NPI", CIMValue(UInt8(1)));
+    request.setProperty("TON", CIMValue(UInt8(2)));
+    request.setProperty("NodeId", CIMValue(UInt16(7)));
+    refuseSendsAfter(1, HUL_ERR_TIMEOUT);
+    std::string description;
+    EXPECT_EQ(CIMException::FAILED, modify(p, request, &description));
+    EXPECT_EQ("#110#", description);
+    const auto sent = takeRequests();
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_EQ(numberItem(9, 1), sent[0].payload);
+    CIMInstance after = getInstance(p, kCedar);
+    EXPECT_EQ(1, after.getPropertyValue("NPI").toUInt8());  // delivered: the gateway will echo it
+    EXPECT_EQ(6, after.getPropertyValue("TON").toUInt8());
+    EXPECT_EQ(42, after.getPropertyValue("NodeId").toUInt16());
+    int errorLines = 0;
+    for (const std::string& line : takeLogLines())
+        errorLines += line.find("request 1 did not reach the gateway (code 110)") != std::string::npos;
+    EXPECT_EQ(1, errorLines);
+
+    // Nothing goes out at all: nothing changes.
+    refuseSendsAfter(0, HUL_ERR_NO_PROCESS);
+    request = modifyRequest(kCedar);
+    request.setProperty("H323Id", CIMValue(String("gk-new")));
+    EXPECT_EQ(CIMException::FAILED, modify(p, request, &description));
+    EXPECT_EQ("#3#", description);
+    after = getInstance(p, kCedar);
+    EXPECT_NE("gk-new", std::string(after.getPropertyValue("H323Id").toString().c_str()));
 }
 
 TEST_F(SettingClasses, KeysNullsAndNamesTheClassDoesNotHaveSendNothing) {

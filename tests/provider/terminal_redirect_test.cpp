@@ -1,6 +1,7 @@
 // RedirectSet counts from 1 in each terminal class, for the life of the
 // library: this program holds the one test that redirects, so that it sees
 // the counters as loading left them.
+#include "HulMfw.h"
 #include "TerminalTestSupport.hpp"
 
 using namespace terminaltest;
@@ -37,6 +38,15 @@ TEST(TerminalRedirect, EachClassCountsItsOwnRedirectionsFromOne) {
     EXPECT_EQ(redirectRequest(4001), sent[0].payload);
     EXPECT_EQ(redirectRequest(4000), sent[1].payload);
     EXPECT_EQ(redirectRequest(4000), sent[2].payload);
+
+    // A redirection the gateway did not get is an error and is not counted.
+    refuseSendsAfter(0, HUL_ERR_NO_PROCESS);
+    std::string description;
+    EXPECT_EQ(CIMException::FAILED,
+              cimErrorOf([&] { invoke(pathOf(kCedar, 4000), "RedirectSet", in, out); }, &description));
+    EXPECT_EQ("#3#", description);
+    refuseSendsAfter(UINT64_MAX, 0);
+    EXPECT_EQ(3u, redirect(pathOf(kCedar, 4000)));
     resetCaches();
 }
 

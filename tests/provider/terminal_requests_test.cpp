@@ -5,7 +5,9 @@
 #include <chrono>
 #include <future>
 
+#include "HulMfw.h"
 #include "TerminalTestSupport.hpp"
+#include "TestSupport.hpp"
 
 using namespace terminaltest;
 
@@ -138,6 +140,42 @@ protected:
 private:
     std::future<void> event_;  // waited for at the latest when the handler goes
 };
+
+TEST_F(TerminalRequests, AChangeTheGatewayDidNotGetIsAnErrorAndTakenBack) {
+    CIMInstance request = modifyRequest(kCedar, 4000);
+    request.setProperty("MOTN", CIMValue(String("Desk 9")));
+    refuseSendsAfter(0, HUL_ERR_TIMEOUT);
+    std::string description;
+    EXPECT_EQ(CIMException::FAILED, modify(request, &description));
+    EXPECT_EQ("#110#", description);
+    EXPECT_TRUE(takeRequests().empty());
+    EXPECT_EQ(terminal(4000, ZEP_MOTYPE_CEDAR).getMOTN(), textOf(kCedar, 4000, "MOTN"));
+}
+
+TEST_F(TerminalRequests, ASendThatWaitsHoldsNoLockAndAGatewayRecordMeanwhileStands) {
+    const std::string before = textOf(kCedar, 4000, "MOTN");
+    CIMInstance request = modifyRequest(kCedar, 4000);
+    request.setProperty("MOTN", CIMValue(String("Desk 9")));
+    holdSends(true);
+    refuseSendsAfter(0, HUL_ERR_TIMEOUT);
+    auto modifying = std::async(std::launch::async, [&] {
+        std::string description;
+        return modify(request, &description);
+    });
+    ASSERT_TRUE(testsupport::waitUntil([] { return heldSends() == 1; }));
+    // While the request waits in its send, events, reads and other requests
+    // go on: the class lock is free.
+    sZepIPSetTableGet fromGateway = terminal(4000, ZEP_MOTYPE_CEDAR);
+    fromGateway.setMOTN("Gateway says");
+    auto event = std::async(std::launch::async, [&] { deliver(sZepToOamEvents::ipsetRecord(fromGateway)); });
+    EXPECT_EQ(std::future_status::ready, event.wait_for(std::chrono::seconds(10)));
+    EXPECT_EQ("Gateway says", textOf(kCedar, 4000, "MOTN"));
+    holdSends(false);
+    EXPECT_EQ(CIMException::FAILED, modifying.get());
+    // The gateway's record is newer than the change that failed: it stands.
+    EXPECT_EQ("Gateway says", textOf(kCedar, 4000, "MOTN"));
+    EXPECT_NE(before, "Gateway says");
+}
 
 TEST_F(TerminalRequests, InstancesAreHandedOverWithTheClassLockReleased) {
     deliver(sZepToOamEvents::ipsetRecord(terminal(4003, ZEP_MOTYPE_CEDAR, mac(0x43))));
