@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <map>
 #include <set>
 
 #include "ZepOam.h"
@@ -13,39 +14,45 @@ namespace {
 
 thread_local PendingRequests* tCurrent = nullptr;
 
-// The order in which change requests go out: a turn is taken under a class
-// lock when the first change is queued, and served in that order. A set that
-// never sends gives its turn up.
+// The order in which the change requests of one cached record go out: a turn
+// is taken under the class lock when a change is queued, and served in that
+// order. Requests for different records do not wait for each other. A set
+// that never sends gives its turn up.
 class SendTurns {
 public:
-    uint64_t take() {
+    uint64_t take(const void* record) {
         std::lock_guard<std::mutex> lock(mutex_);
-        return next_++;
+        return turns_[record].next++;
     }
 
-    void wait(uint64_t turn) {
+    void wait(const void* record, uint64_t turn) {
         std::unique_lock<std::mutex> lock(mutex_);
-        served_.wait(lock, [&] { return serving_ == turn; });
+        served_.wait(lock, [&] { return turns_[record].serving == turn; });
     }
 
     // Ends a turn, served or given up.
-    void end(uint64_t turn) {
+    void end(const void* record, uint64_t turn) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (turn != serving_) {
-            givenUp_.insert(turn);
+        Turns& t = turns_[record];
+        if (turn != t.serving) {
+            t.givenUp.insert(turn);
             return;
         }
-        ++serving_;
-        while (givenUp_.erase(serving_) != 0) ++serving_;
+        ++t.serving;
+        while (t.givenUp.erase(t.serving) != 0) ++t.serving;
+        if (t.serving == t.next) turns_.erase(record);
         served_.notify_all();
     }
 
 private:
+    struct Turns {
+        uint64_t next = 0;
+        uint64_t serving = 0;
+        std::set<uint64_t> givenUp;
+    };
     std::mutex mutex_;
     std::condition_variable served_;
-    uint64_t next_ = 0;
-    uint64_t serving_ = 0;
-    std::set<uint64_t> givenUp_;
+    std::map<const void*, Turns> turns_;  // records with requests under way
 };
 
 // Never destroyed: request threads of the object manager may still send while
@@ -64,21 +71,21 @@ PendingRequests::Scope::~Scope() { tCurrent = previous_; }
 PendingRequests* PendingRequests::current() { return tCurrent; }
 
 PendingRequests::~PendingRequests() {
-    if (hasTurn_ && !sent_) turns().end(turn_);
+    if (turnRecord_ && !sent_) turns().end(turnRecord_, turn_);
 }
 
 void PendingRequests::add(uint32_t code, const void* payload, size_t length, bool data,
                           std::atomic<uint32_t>* counter) {
-    if (!data && !hasTurn_) {
-        turn_ = turns().take();
-        hasTurn_ = true;
-    }
     const unsigned char* p = static_cast<const unsigned char*>(payload);
     requests_.push_back(Request{code, std::vector<unsigned char>(p, p + length), data, counter, spans_.size(), 0});
 }
 
 void PendingRequests::addChange(uint32_t code, const void* payload, size_t length, const unsigned char* before,
                                 const unsigned char* after, size_t size) {
+    if (!turnRecord_) {
+        turnRecord_ = after;
+        turn_ = turns().take(after);
+    }
     add(code, payload, length, false, nullptr);
     Request& request = requests_.back();
     // The changed bytes as runs, each with its old and its new bytes.
@@ -110,8 +117,7 @@ uint32_t PendingRequests::send() {
     for (const Request& r : requests_) {
         if (r.data) ZepOamRequestData(r.code, r.payload.data(), static_cast<uint32_t>(r.payload.size()));
     }
-    if (!hasTurn_) return 0;
-    turns().wait(turn_);
+    if (turnRecord_) turns().wait(turnRecord_, turn_);
     uint32_t rc = 0;
     for (const Request& r : requests_) {
         if (r.data) continue;
@@ -123,7 +129,7 @@ uint32_t PendingRequests::send() {
         if (r.counter) count_ = r.counter->fetch_add(1) + 1;
         ++delivered_;
     }
-    turns().end(turn_);
+    if (turnRecord_) turns().end(turnRecord_, turn_);
     return rc;
 }
 

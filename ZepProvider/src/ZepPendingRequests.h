@@ -11,10 +11,12 @@
 //      queue their requests here (PendingRequests::Scope makes a set of
 //      requests the calling thread's current one).
 //   2. After the lock is released, send() sends them in the order they were
-//      queued, and after every change request that any client queued before
-//      them (a global turn, taken under the class lock): requests reach the
-//      gateway in the order their changes reached the cache, so a terminal's
-//      whole-record request built later is never overtaken by an older one.
+//      queued, and after every change request for the same cached record
+//      that another client queued before them (a turn per record, taken under
+//      the class lock): a record's requests reach the gateway in the order
+//      their changes reached the cache, so a terminal's whole-record request
+//      built later is never overtaken by an older one. Requests for other
+//      records, and redirections, do not wait for each other.
 //   3. When a send fails, the rest are not sent; under the class lock again,
 //      restoreUndelivered() puts back the cached bytes that the undelivered
 //      requests changed, unless the gateway has sent a newer record since or
@@ -75,7 +77,9 @@ public:
     static PendingRequests* current();
 
     // Queues a change request. before and after are the cached record (size
-    // bytes) just before and just after the change the request carries.
+    // bytes) just before and just after the change the request carries; after
+    // is the cached record itself, which names its turn. One set changes one
+    // record.
     void addChange(uint32_t code, const void* payload, size_t length, const unsigned char* before,
                    const unsigned char* after, size_t size);
     // Queues a change request that changes nothing cached; each delivery of
@@ -129,7 +133,7 @@ private:
     uint32_t failedCode_ = 0;
     uint32_t count_ = 0;
     uint32_t gatewayUpdates_ = 0;
-    bool hasTurn_ = false;
+    const void* turnRecord_ = nullptr;  // the record whose turn this set holds
     uint64_t turn_ = 0;
     bool sent_ = false;
 };

@@ -18,7 +18,9 @@
 #include <OW_CIMObjectPath.hpp>
 #include <OW_CIMProperty.hpp>
 #include <OW_CIMValue.hpp>
+#include <OW_CIMParamValue.hpp>
 #include <OW_CppInstanceProviderIFC.hpp>
+#include <OW_CppMethodProviderIFC.hpp>
 #include <OW_CppProviderBaseIFC.hpp>
 #include <OW_ProviderEnvironmentIFC.hpp>
 #include <OW_ResultHandlerIFC.hpp>
@@ -82,12 +84,7 @@ public:
     }
 
     std::optional<OpenWBEM::CIMInstance> terminal(const char* className, uint32_t dn) const {
-        OpenWBEM::CIMObjectPath path(className, kNamespace);
-        path.setKeyValue("SystemCreationClassName", OpenWBEM::CIMValue("QEL_System"));
-        path.setKeyValue("SystemName", OpenWBEM::CIMValue("QEL"));
-        path.setKeyValue("CreationClassName", OpenWBEM::CIMValue(className));
-        path.setKeyValue("DeviceID", OpenWBEM::CIMValue(OpenWBEM::String(std::to_string(dn).c_str())));
-        return lookUp(path);
+        return lookUp(terminalPath(className, dn));
     }
     std::optional<OpenWBEM::CIMInstance> setting(const char* className) const {
         OpenWBEM::CIMObjectPath path(className, kNamespace);
@@ -100,6 +97,23 @@ public:
         instances_->modifyInstance(env_, kNamespace, instance, OpenWBEM::CIMInstance(OpenWBEM::CIMNULL),
                                    OpenWBEM::WBEMFlags::E_EXCLUDE_QUALIFIERS, nullptr,
                                    OpenWBEM::CIMClass(OpenWBEM::CIMNULL));
+    }
+
+    // RedirectSet on a terminal: its count, or the provider's CIMException.
+    uint32_t redirect(const char* className, uint32_t dn) const {
+        OpenWBEM::CIMParamValueArray in, out;
+        return methods_
+            ->invokeMethod(env_, kNamespace, terminalPath(className, dn), "RedirectSet", in, out)
+            .toUInt32();
+    }
+
+    static OpenWBEM::CIMObjectPath terminalPath(const char* className, uint32_t dn) {
+        OpenWBEM::CIMObjectPath path(className, kNamespace);
+        path.setKeyValue("SystemCreationClassName", OpenWBEM::CIMValue("QEL_System"));
+        path.setKeyValue("SystemName", OpenWBEM::CIMValue("QEL"));
+        path.setKeyValue("CreationClassName", OpenWBEM::CIMValue(className));
+        path.setKeyValue("DeviceID", OpenWBEM::CIMValue(OpenWBEM::String(std::to_string(dn).c_str())));
+        return path;
     }
 
 private:
@@ -123,6 +137,8 @@ private:
         provider_->initialize(env_);
         instances_ = provider_->getInstanceProvider();
         if (!instances_) throw std::runtime_error("no instance provider");
+        methods_ = provider_->getMethodProvider();
+        if (!methods_) throw std::runtime_error("no method provider");
     }
 
     std::optional<OpenWBEM::CIMInstance> lookUp(const OpenWBEM::CIMObjectPath& path) const {
@@ -140,6 +156,7 @@ private:
     OpenWBEM::ProviderEnvironmentIFCRef env_;
     OpenWBEM::IntrusiveReference<OpenWBEM::CppProviderBaseIFC> provider_;
     OpenWBEM::CppInstanceProviderIFC* instances_ = nullptr;
+    OpenWBEM::CppMethodProviderIFC* methods_ = nullptr;
 };
 
 // The text of a string property, "" when it is absent or null.

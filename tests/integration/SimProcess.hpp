@@ -112,6 +112,11 @@ public:
         return it == s.end() ? 0 : std::stoull(it->second);
     }
 
+    // Stops (SIGSTOP) or continues (SIGCONT) the process.
+    void signal(int number) {
+        if (pid_ > 0) ::kill(pid_, number);
+    }
+
     // Crash: SIGKILL, then reap. Idempotent.
     void kill() {
         if (pid_ > 0) {
