@@ -119,6 +119,31 @@ std::string logDirectory() {
     return dir && *dir ? dir : ".";
 }
 
+// Log files are the user's own (0600); HUL_DIAG_MODE=0640 lets the group
+// read them too. Read at each file's opening, like HUL_DIAG_DIR.
+mode_t logFileMode() {
+    const char* mode = getenv("HUL_DIAG_MODE");
+    return mode && (strcmp(mode, "0640") == 0 || strcmp(mode, "640") == 0) ? 0640 : 0600;
+}
+
+// Opens path for appending with exactly the given mode, whatever the umask
+// took from it. A file left by an earlier run with looser bits is narrowed,
+// since new entries would otherwise reach whoever could read the old ones;
+// one that cannot be given the mode (another user's) is refused. The name is
+// never followed as a symbolic link: the log directory may be shared.
+int openLogFile(const std::string& path, mode_t mode) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) < 0 || (S_ISREG(st.st_mode) && (st.st_mode & 07777) != mode && fchmod(fd, mode) < 0)) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 struct DiagLog::LogFile {
@@ -179,9 +204,10 @@ std::shared_ptr<DiagLog::LogFile> DiagLog::openFile(const std::string& fileName,
         *opened = true;
         return it->second;
     }
-    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
-    int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0 && errno == ENOENT && mkdir(dir.c_str(), 0755) == 0) fd = ::open(path.c_str(), flags, 0644);
+    const mode_t mode = logFileMode();
+    int fd = openLogFile(path, mode);
+    // A missing directory is made for the same readers as its files.
+    if (fd < 0 && errno == ENOENT && mkdir(dir.c_str(), mode | (mode & 0444) >> 2) == 0) fd = openLogFile(path, mode);
     *opened = fd >= 0;
     if (fd < 0) return nullptr;
     auto file = std::make_shared<LogFile>();

@@ -7,6 +7,9 @@
 // writes its file's entries before it returns, and so does process exit
 // (an atexit handler), after which entries are written through at once.
 //
+// Log files are made mode 0600, or 0640 when HUL_DIAG_MODE is 0640; a file
+// that exists with other bits is given that mode when it is opened.
+//
 // Every member may be called from any thread.
 #pragma once
 

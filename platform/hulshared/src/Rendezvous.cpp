@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +24,10 @@ constexpr size_t kHandleDigits = 8;
 // Handles tried before a join gives up; only stale or foreign files in the way
 // of consecutive handles make a try fail.
 constexpr int kBindAttempts = 64;
+// How long, and how often, a lookup asks again for a socket file that is
+// missing under a claimed name, in milliseconds.
+constexpr int kRebindPatience = 250;
+constexpr int kRebindPoll = 5;
 
 // Holds the directory's lock file exclusively. flock rather than fcntl locks:
 // they belong to the open file, so two threads of one process exclude each
@@ -73,12 +78,6 @@ void formatHandle(uint32_t handle, char* out) {
     for (size_t i = 0; i < kHandleDigits; ++i) out[i] = digits[(handle >> (28 - 4 * i)) & 0xF];
 }
 
-std::string socketFileName(uint32_t handle) {
-    char text[kHandleDigits];
-    formatHandle(handle, text);
-    return "p" + std::string(text, kHandleDigits);
-}
-
 // Parses "p" + eight hex digits; false for anything else.
 bool parseSocketFileName(const char* text, size_t length, uint32_t* handle) {
     if (length != kHandleDigits + 1 || text[0] != 'p') return false;
@@ -99,26 +98,70 @@ bool startsWith(const char* text, const char* prefix) { return strncmp(text, pre
 
 }  // namespace
 
+std::string Rendezvous::socketFileName(uint32_t handle) {
+    char text[kHandleDigits];
+    formatHandle(handle, text);
+    return "p" + std::string(text, kHandleDigits);
+}
+
+std::string Rendezvous::claimFileName(const std::string& name) { return kNamePrefix + name; }
+
 bool validName(const char* name) {
     if (!name || !*name) return false;
     const size_t length = strnlen(name, HUL_MFW_MAX_NAME + 1);
     return length <= HUL_MFW_MAX_NAME && !memchr(name, '/', length);
 }
 
-HUL_RESULT Rendezvous::open(bool create, std::unique_ptr<Rendezvous>* out) {
-    std::unique_ptr<Rendezvous> r(new Rendezvous);
+HUL_RESULT Rendezvous::open(bool create, std::unique_ptr<Rendezvous>* out, std::string* why) {
     const char* configured = getenv("HUL_MFW_DIR");
     const bool isDefault = !configured || !*configured;
-    r->path_ = isDefault ? "/tmp/hulmfw-" + std::to_string(getuid()) : std::string(configured);
-    if (create && mkdir(r->path_.c_str(), 0700) < 0 && errno != EEXIST) return HUL_ERR_SYSTEM;
+    return openAt(isDefault ? "/tmp/hulmfw-" + std::to_string(getuid()) : std::string(configured), isDefault, create,
+                  out, why);
+}
+
+HUL_RESULT Rendezvous::reopen(std::unique_ptr<Rendezvous>* out, std::string* why) const {
+    return openAt(path_, isDefault_, true, out, why);
+}
+
+HUL_RESULT Rendezvous::openAt(const std::string& path, bool isDefault, bool create, std::unique_ptr<Rendezvous>* out,
+                              std::string* why) {
+    std::unique_ptr<Rendezvous> r(new Rendezvous);
+    r->path_ = path;
+    r->isDefault_ = isDefault;
+    if (create && mkdir(r->path_.c_str(), 0700) < 0 && errno != EEXIST) {
+        if (why) *why = r->path_ + ": " + strerror(errno);
+        return HUL_ERR_SYSTEM;
+    }
 
     // O_NOFOLLOW: a symbolic link planted at the default path by someone else
     // must not redirect our sockets.
     r->dir_.reset(::open(r->path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
-    if (!r->dir_.valid()) return errno == ENOENT ? HUL_ERR_NO_PROCESS : HUL_ERR_SYSTEM;
+    if (!r->dir_.valid()) {
+        if (errno == ENOENT) return HUL_ERR_NO_PROCESS;
+        struct stat link;
+        if (lstat(r->path_.c_str(), &link) < 0 || !S_ISLNK(link.st_mode)) return HUL_ERR_SYSTEM;
+        if (why) *why = r->path_ + " is a symbolic link";
+        return HUL_ERR_UNSAFE_DIR;
+    }
     struct stat st;
-    if (fstat(r->dir_.get(), &st) < 0 || st.st_uid != getuid()) return HUL_ERR_SYSTEM;
-    if (isDefault && (st.st_mode & 077) != 0) return HUL_ERR_SYSTEM;
+    if (fstat(r->dir_.get(), &st) < 0) return HUL_ERR_SYSTEM;
+    // Whoever may write here may remove or replace our sockets and names. A
+    // sticky bit does not stop others from taking names that are free, or
+    // from binding sockets at handles not given out yet.
+    const char* problem = nullptr;
+    if (st.st_uid != getuid()) problem = "belongs to another user";
+    else if (st.st_mode & (S_IWGRP | S_IWOTH)) problem = "may be written by group or others";
+    else if (isDefault && (st.st_mode & 077) != 0) problem = "is not private";
+    if (problem) {
+        if (why) {
+            char details[64];
+            snprintf(details, sizeof details, " (mode %04o, owner uid %u)", static_cast<unsigned>(st.st_mode & 07777),
+                     static_cast<unsigned>(st.st_uid));
+            *why = r->path_ + " " + problem + details;
+        }
+        return HUL_ERR_UNSAFE_DIR;
+    }
+    r->dirId_ = FileId{st.st_dev, st.st_ino};
 
     // sun_path holds 108 bytes. A deeper directory is reached through our
     // own descriptor of it, which the kernel resolves like the real path.
@@ -139,13 +182,15 @@ Rendezvous::Address Rendezvous::address(uint32_t handle) const {
     return a;
 }
 
-bool Rendezvous::isAlive(uint32_t handle) const {
+bool Rendezvous::isAlive(uint32_t handle, bool* fileMissing) const {
     // A fresh probe socket each time: connecting a participant's own socket
     // would make it accept datagrams from that peer only.
     UniqueFd probe(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (!probe.valid()) return false;
     const Address a = address(handle);
-    return connect(probe.get(), reinterpret_cast<const sockaddr*>(&a.addr), a.length) == 0;
+    if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&a.addr), a.length) == 0) return true;
+    if (fileMissing) *fileMissing = errno == ENOENT;
+    return false;
 }
 
 bool Rendezvous::readName(const std::string& name, uint32_t* handle) const {
@@ -155,10 +200,21 @@ bool Rendezvous::readName(const std::string& name, uint32_t* handle) const {
 }
 
 HUL_RESULT Rendezvous::resolve(const std::string& name, uint32_t* handle) const {
-    uint32_t h = 0;
-    if (!readName(name, &h) || !isAlive(h)) return HUL_ERR_NO_PROCESS;
-    *handle = h;
-    return 0;
+    // A claim whose socket file is missing (a dead participant's file is
+    // left behind, and refuses connections) most likely belongs to a live
+    // participant whose file was removed and that is binding it again: asked
+    // again for a while before it counts as gone.
+    for (int attempt = 0;; ++attempt) {
+        uint32_t h = 0;
+        bool fileMissing = false;
+        if (!readName(name, &h)) return HUL_ERR_NO_PROCESS;
+        if (isAlive(h, &fileMissing)) {
+            *handle = h;
+            return 0;
+        }
+        if (!fileMissing || attempt == kRebindPatience / kRebindPoll) return HUL_ERR_NO_PROCESS;
+        usleep(kRebindPoll * 1000);
+    }
 }
 
 void Rendezvous::removeStaleFiles() const {
@@ -183,7 +239,7 @@ void Rendezvous::removeStaleFiles() const {
     closedir(d);
 }
 
-HUL_RESULT Rendezvous::join(const std::string& name, int socket, uint32_t* handle) const {
+HUL_RESULT Rendezvous::join(const std::string& name, int socket, uint32_t* handle, FileId* socketFile) const {
     DirectoryLock lock(dir_.get());
     if (!lock.held()) return HUL_ERR_SYSTEM;
 
@@ -206,18 +262,90 @@ HUL_RESULT Rendezvous::join(const std::string& name, int socket, uint32_t* handl
     if (!bound) return HUL_ERR_SYSTEM;
     lock.storeLastHandle(candidate);
 
-    // Link under a temporary name, then rename over the claim: a reader sees
-    // the old holder or the new one, never no name at all.
-    const std::string temp = kTempPrefix + socketFileName(candidate);
-    const std::string claim = kNamePrefix + name;
-    if (symlinkat(socketFileName(candidate).c_str(), dir_.get(), temp.c_str()) < 0 ||
-        renameat(dir_.get(), temp.c_str(), dir_.get(), claim.c_str()) < 0) {
-        unlinkat(dir_.get(), temp.c_str(), 0);
+    if (!socketFileId(candidate, socketFile) || claim(name, candidate) != 0) {
         unlinkat(dir_.get(), socketFileName(candidate).c_str(), 0);
         return HUL_ERR_SYSTEM;
     }
     *handle = candidate;
     return 0;
+}
+
+HUL_RESULT Rendezvous::claim(const std::string& name, uint32_t handle) const {
+    // Link under a temporary name, then rename over the claim: a reader sees
+    // the old holder or the new one, never no name at all.
+    const std::string temp = kTempPrefix + socketFileName(handle);
+    const std::string claim = kNamePrefix + name;
+    if (symlinkat(socketFileName(handle).c_str(), dir_.get(), temp.c_str()) < 0 ||
+        renameat(dir_.get(), temp.c_str(), dir_.get(), claim.c_str()) < 0) {
+        unlinkat(dir_.get(), temp.c_str(), 0);
+        return HUL_ERR_SYSTEM;
+    }
+    return 0;
+}
+
+bool Rendezvous::socketFileId(uint32_t handle, FileId* id) const {
+    struct stat st;
+    if (fstatat(dir_.get(), socketFileName(handle).c_str(), &st, AT_SYMLINK_NOFOLLOW) < 0 || !S_ISSOCK(st.st_mode))
+        return false;
+    *id = FileId{st.st_dev, st.st_ino};
+    return true;
+}
+
+Rendezvous::Presence Rendezvous::check(const std::string& name, uint32_t handle, const FileId& socketFile) const {
+    Presence p;
+    // A directory removed, or moved away, leaves our descriptor on one that
+    // nobody finds any more.
+    struct stat st;
+    FileId now;
+    p.socketFile = lstat(path_.c_str(), &st) == 0 && FileId{st.st_dev, st.st_ino} == dirId_ &&
+                   socketFileId(handle, &now) && now == socketFile;
+    uint32_t holder = 0;
+    p.name = p.socketFile && readName(name, &holder) && holder == handle;
+    return p;
+}
+
+bool Rendezvous::standing() const {
+    struct stat st;
+    return lstat(path_.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           faccessat(AT_FDCWD, (path_ + "/" + kLockFile).c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+UniqueFd Rendezvous::watch() const {
+    UniqueFd fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    // Through our descriptor: the directory we opened, whatever is at the path now.
+    const std::string self = "/proc/self/fd/" + std::to_string(dir_.get());
+    if (fd.valid() && inotify_add_watch(fd.get(), self.c_str(),
+                                        IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR) < 0)
+        fd.reset();
+    return fd;
+}
+
+HUL_RESULT Rendezvous::rebind(int socket, uint32_t handle, FileId* socketFile) const {
+    DirectoryLock lock(dir_.get());
+    if (!lock.held()) return HUL_ERR_SYSTEM;
+    const Address a = address(handle);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (bind(socket, reinterpret_cast<const sockaddr*>(&a.addr), a.length) == 0)
+            return socketFileId(handle, socketFile) ? 0 : HUL_ERR_SYSTEM;
+        if (errno != EADDRINUSE) return HUL_ERR_SYSTEM;
+        if (isAlive(handle)) return HUL_ERR_NAME_IN_USE;
+        unlinkat(dir_.get(), socketFileName(handle).c_str(), 0);
+    }
+    return HUL_ERR_SYSTEM;
+}
+
+HUL_RESULT Rendezvous::reclaim(const std::string& name, uint32_t handle, uint32_t* holder) const {
+    DirectoryLock lock(dir_.get());
+    if (!lock.held()) return HUL_ERR_SYSTEM;
+    uint32_t current = 0;
+    if (readName(name, &current)) {
+        if (current == handle) return 0;
+        if (isAlive(current)) {
+            *holder = current;
+            return HUL_ERR_NAME_IN_USE;
+        }
+    }
+    return claim(name, handle);
 }
 
 void Rendezvous::leave(const std::string& name, uint32_t handle) const {

@@ -1,7 +1,10 @@
-// The diagnostic log from one thread: line format, flushing, the default log
-// and bad input.
+// The diagnostic log from one thread: line format, flushing, the default log,
+// file modes and bad input.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -127,6 +130,39 @@ TEST_F(Diag, OverlongTextIsCutAndEveryEntryStaysOnOneLine) {
     EXPECT_EQ(e.module, "two lines");
     EXPECT_LT(e.text.size(), huge.size());
     EXPECT_EQ(e.text.compare(0, 100, huge, 0, 100), 0);
+}
+
+// Log files are the user's own, 0600 whatever the umask, or 0640 when asked
+// for; a file left with looser bits is narrowed, a missing directory is made
+// private, and a symbolic link in the directory is not followed.
+TEST_F(Diag, LogFilesAreMadeWithTheirModeExactly) {
+    auto modeOf = [](const std::string& path) {
+        struct stat st = {};
+        return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    auto logTo = [&](const char* file) { HulDiagDeregisterModule(registerModule("m", file)); };
+    const mode_t savedMask = umask(0);
+    logTo("private.log");
+    EXPECT_EQ(modeOf(sandbox_.dir().file("private.log")), 0600u);
+    close(open(sandbox_.dir().file("earlier.log").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0666));
+    logTo("earlier.log");
+    EXPECT_EQ(modeOf(sandbox_.dir().file("earlier.log")), 0600u);
+
+    umask(077);
+    setenv("HUL_DIAG_MODE", "0640", 1);
+    logTo("group.log");
+    EXPECT_EQ(modeOf(sandbox_.dir().file("group.log")), 0640u);
+    unsetenv("HUL_DIAG_MODE");
+    umask(savedMask);
+
+    setenv("HUL_DIAG_DIR", sandbox_.dir().file("made").c_str(), 1);
+    logTo("new.log");
+    EXPECT_EQ(modeOf(sandbox_.dir().file("made")), 0700u);
+    EXPECT_EQ(modeOf(sandbox_.dir().file("made/new.log")), 0600u);
+
+    ASSERT_EQ(symlink("new.log", sandbox_.dir().file("made/link.log").c_str()), 0);
+    HUL_DIAG_HANDLE h = 0;
+    EXPECT_EQ(HulDiagRegisterModule("a", "c", "m", "link.log", &h), HUL_DIAG_ERR_IO);
 }
 
 TEST_F(Diag, BadInputGetsAnErrorCode) {

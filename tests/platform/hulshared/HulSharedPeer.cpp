@@ -2,6 +2,8 @@
 // testsupport::ChildProcess and HUL_MFW_DIR / HUL_DIAG_DIR in its environment.
 //
 //   idle <name>                 joins as name and never reads a message
+//   echo <name>                 joins as name and sends every class-4 message
+//                               back to its sender
 //   exchange <name> <peer> <n>  runs the two-way exchange of Exchange.hpp
 //   exit-busy <name>            exits from main while its tasks still send,
 //                               receive and log (see runExitBusy)
@@ -37,6 +39,10 @@ struct LateLogger {
 } lateLogger;
 
 void ignore(uint16_t, uint32_t, void*, uint32_t) {}
+
+void echoBack(uint16_t msgClass, uint32_t length, void* message, uint32_t sender) {
+    HulMfwSendMessage(sender, msgClass, 0, message, length);
+}
 
 // Starts tasks that never stop (a message loop, a sender to itself, two
 // loggers), writes a last entry from main and returns: the process must exit
@@ -78,6 +84,11 @@ int main(int argc, char** argv) {
         if (int rc = join(argv[2])) return rc;
         for (;;) pause();
     }
+    if (mode == "echo" && argc == 3) {
+        if (int rc = join(argv[2])) return rc;
+        HulMfwRegisterCallback(4, echoBack);
+        for (;;) HulMfwProcessNextMessage(HUL_MFW_WAIT_FOREVER);
+    }
     if (mode == "exchange" && argc == 5) {
         if (int rc = join(argv[2])) return rc;
         const std::string failure = exchange::run(argv[3], static_cast<uint32_t>(strtoul(argv[4], nullptr, 10)));
@@ -88,6 +99,6 @@ int main(int argc, char** argv) {
         return HulMfwCleanup() == 0 ? 0 : 4;
     }
     if (mode == "exit-busy" && argc == 3) return runExitBusy(argv[2]);
-    fprintf(stderr, "usage: %s idle|exchange|exit-busy ...\n", argv[0]);
+    fprintf(stderr, "usage: %s idle|echo|exchange|exit-busy ...\n", argv[0]);
     return 64;
 }

@@ -1,11 +1,14 @@
 // The message framework across threads and processes: the two-way exchange,
-// participants that die or stop reading, and waking a waiting message loop.
+// participants that die or stop reading, waking a waiting message loop, and
+// participants whose socket files disappear.
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -130,6 +133,63 @@ TEST_F(MfwConcurrency, CleanupWakesALoopWaitingWithoutLimit) {
     loop.join();
     EXPECT_EQ(result.load(), HUL_ERR_NOT_JOINED);
     EXPECT_EQ(HulMfwProcessNextMessage(HUL_MFW_WAIT_FOREVER), HUL_ERR_NOT_JOINED);
+}
+
+// A socket file removed under a participant, its peer's or its own, or with
+// the whole directory: each binds again under the same handle and name, and
+// messages flow both ways again. This process waits as the gateway link does,
+// in a loop without limit, while another thread sends.
+std::atomic<uint32_t> echoes{0};
+void countEcho(uint16_t, uint32_t, void*, uint32_t) { echoes++; }
+
+TEST_F(MfwConcurrency, ParticipantsBindAgainWhenTheirSocketFilesDisappear) {
+    ASSERT_EQ(HulMfwInitializeAs("caller"), 0u);
+    const HUL_PROCESS_HANDLE own = self();
+    HulMfwRegisterCallback(4, countEcho);
+    std::atomic<bool> stop{false};
+    std::thread loop([&] {
+        while (!stop.load()) HulMfwProcessNextMessage(HUL_MFW_WAIT_FOREVER);
+    });
+    ChildProcess peer({HULSHARED_PEER, "echo", "echo"});
+    const HUL_PROCESS_HANDLE echo = waitForName("echo");
+    // True once a message to the peer came back; sent again while none does.
+    auto roundTrip = [&] {
+        const uint32_t before = echoes.load();
+        unsigned char buffer[HUL_MFW_HEADER_SIZE + 8] = {};
+        return waitUntil([&] {
+            HulMfwSendMessage(echo, 4, 0, buffer, 8);
+            return waitUntil([&] { return echoes.load() != before; }, std::chrono::milliseconds(200));
+        });
+    };
+    const std::string dir = sandbox_.dir().path();
+    auto socketFile = [&](HUL_PROCESS_HANDLE h) {
+        char name[16];
+        snprintf(name, sizeof name, "/p%08x", h);
+        return dir + name;
+    };
+    ASSERT_TRUE(roundTrip());
+
+    ASSERT_EQ(unlink(socketFile(echo).c_str()), 0);
+    EXPECT_TRUE(roundTrip()) << "peer's socket file removed";
+    ASSERT_EQ(unlink(socketFile(own).c_str()), 0);
+    EXPECT_TRUE(roundTrip()) << "own socket file removed";
+
+    // The directory goes away at once, then its contents.
+    ASSERT_EQ(rename(dir.c_str(), (dir + ".gone").c_str()), 0);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir + ".gone", ignored);
+    EXPECT_TRUE(roundTrip()) << "directory removed";
+    struct stat st;
+    ASSERT_EQ(stat(dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    HUL_PROCESS_HANDLE h = 0;
+    EXPECT_TRUE(waitUntil([&] { return HulMfwGetProcessHandle("caller", &h) == 0 && h == own; }));
+    EXPECT_TRUE(waitUntil([&] { return HulMfwGetProcessHandle("echo", &h) == 0 && h == echo; }));
+    EXPECT_EQ(self(), own);
+
+    stop = true;
+    ASSERT_EQ(HulMfwCleanup(), 0u);  // wakes the loop
+    loop.join();
 }
 
 // Several threads send while one loop dispatches: every message arrives once,

@@ -277,6 +277,30 @@ TEST_F(Mfw, DropsDatagramsOfAnotherUser) {
     EXPECT_EQ(deliveries.size(), 1u);
 }
 
+// Whoever may write to the directory may remove or replace the participants'
+// sockets and names: such a directory, or a symbolic link, is refused; one
+// that others may only read is not.
+TEST_F(Mfw, RefusesADirectoryThatOthersMayWrite) {
+    const std::string dir = sandbox_.dir().path();
+    HUL_PROCESS_HANDLE h = 0;
+    for (mode_t mode : {0770, 0702, 01777}) {
+        ASSERT_EQ(chmod(dir.c_str(), mode), 0);
+        EXPECT_EQ(HulMfwInitializeAs("careful"), HUL_ERR_UNSAFE_DIR) << std::oct << mode;
+        EXPECT_EQ(HulMfwGetProcessHandle("careful", &h), HUL_ERR_UNSAFE_DIR) << std::oct << mode;
+    }
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(dir.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(HulMfwInitializeAs("careful"), HUL_ERR_UNSAFE_DIR) << "another user's directory";
+        ASSERT_EQ(chown(dir.c_str(), getuid(), getgid()), 0);
+    }
+    ASSERT_EQ(symlink(dir.c_str(), sandbox_.dir().file("link").c_str()), 0);
+    setenv("HUL_MFW_DIR", sandbox_.dir().file("link").c_str(), 1);
+    EXPECT_EQ(HulMfwInitializeAs("careful"), HUL_ERR_UNSAFE_DIR);
+    setenv("HUL_MFW_DIR", dir.c_str(), 1);
+    EXPECT_NE(join("careful"), 0u);
+}
+
 // A missing directory is made private; one deeper than a socket address can
 // name still works.
 TEST_F(Mfw, DirectoryIsMadePrivateAndMayBeDeep) {
