@@ -2,7 +2,8 @@
 // what the host does next with a parsed request that needs no provider: the
 // values typed by the provider's MOF classes, and a response written with
 // them (instance names, instances, references, method parameters, or the
-// error). The response must be well-formed XML that names the request's
+// error). The response must be well-formed XML 1.0, by libxml2's strict
+// parser (neither the host's reader nor its writer), and name the request's
 // message id and method, whatever the request held.
 #include <cstdint>
 #include <cstdio>
@@ -11,7 +12,9 @@
 #include <sstream>
 #include <string>
 
-#include <pugixml.hpp>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <OW_CIMDataType.hpp>
 #include <OW_CIMInstance.hpp>
@@ -58,7 +61,7 @@ CIMInstance instanceOf(const XmlInstance& x, const ClassDef* cls, const std::str
         const PropertyDef* decl = cls ? cls->property(p.name) : nullptr;
         const TypeRef type = decl ? decl->type : typeFromAttribute(p.isReference ? "reference" : p.type, p.isArray);
         const CIMValue v = convertValue(p.value, type, repository(), ns);
-        // As the host does: a property given twice is replaced, not converted.
+        // A property given twice replaces the first (the host refuses it).
         inst.setProperty(v ? CIMProperty(String(p.name.c_str()), v)
                            : CIMProperty(String(p.name.c_str()), CIMDataType(CIMDataType::STRING)));
     }
@@ -119,22 +122,45 @@ void answerExtrinsic(const CimRequest& r, CimXmlWriter& w) {
     }
 }
 
+// The first element child of n named name (any element when name is null), or null.
+xmlNodePtr child(xmlNodePtr n, const char* name) {
+    for (xmlNodePtr c = n ? n->children : nullptr; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE && (!name || xmlStrcmp(c->name, BAD_CAST name) == 0)) return c;
+    return nullptr;
+}
+
+std::string attribute(xmlNodePtr n, const char* name) {
+    xmlChar* v = n ? xmlGetProp(n, BAD_CAST name) : nullptr;
+    const std::string s = v ? reinterpret_cast<const char*>(v) : "";
+    xmlFree(v);
+    return s;
+}
+
 void checkResponse(const CimRequest& r, const std::string& response) {
-    pugi::xml_document doc;
-    const pugi::xml_parse_result parsed = doc.load_buffer(response.data(), response.size());
-    if (!parsed) finding(std::string("response is not well-formed XML: ") + parsed.description() + " at byte " +
-                             std::to_string(parsed.offset),
-                         response);
-    const pugi::xml_node message = doc.child("CIM").child("MESSAGE");
-    const pugi::xml_node answer = message.child("SIMPLERSP").first_child();
-    if (!message || !answer) finding("response without MESSAGE and SIMPLERSP content", response);
+    xmlDocPtr doc = xmlReadMemory(response.data(), static_cast<int>(response.size()), "response.xml", nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
+    if (!doc) {
+        const xmlError* e = xmlGetLastError();
+        finding(std::string("response is not well-formed XML: ") + (e && e->message ? e->message : "?"), response);
+    }
+    const xmlNodePtr root = xmlDocGetRootElement(doc);
+    const xmlNodePtr message = root && xmlStrcmp(root->name, BAD_CAST "CIM") == 0 ? child(root, "MESSAGE") : nullptr;
+    const xmlNodePtr answer = child(child(message, "SIMPLERSP"), nullptr);
     // Line breaks and tabs are written as character references, so an
     // attribute reads back exactly as it was sent.
-    if (r.messageId != message.attribute("ID").value()) finding("response names another message id", response);
-    if (r.method != answer.attribute("NAME").value()) finding("response names another method", response);
+    const bool named =
+        message && answer && r.messageId == attribute(message, "ID") && r.method == attribute(answer, "NAME");
+    xmlFreeDoc(doc);
+    if (!message || !answer) finding("response without MESSAGE and SIMPLERSP content", response);
+    if (!named) finding("response names another message id or method", response);
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    xmlInitParser();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ParsedRequest parsed = parseCimRequest(reinterpret_cast<const char*>(data), size);

@@ -1,14 +1,17 @@
 // MOF text to the host's MOF reader, then what the host does with the classes
 // it read: the class repository, and each class written as a GetClass answer
-// (with and without qualifiers), which must be well-formed XML naming the
-// class. A refused text must name a line inside it.
+// (with and without qualifiers), which must be well-formed XML 1.0 by
+// libxml2's strict parser, naming the class. A refused text must name a line
+// inside it.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include <pugixml.hpp>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include "ClassModel.hpp"
 #include "CimXmlWriter.hpp"
@@ -26,13 +29,26 @@ namespace {
 void checkClassXml(const ClassDef& cls, bool includeQualifiers) {
     std::string xml;
     CimXmlWriter(xml, "localhost").classDefinition(cls, includeQualifiers);
-    pugi::xml_document doc;
-    const pugi::xml_parse_result parsed = doc.load_buffer(xml.data(), xml.size());
-    if (!parsed) finding(std::string("class XML is not well-formed: ") + parsed.description(), xml);
-    if (cls.name != doc.child("CLASS").attribute("NAME").value()) finding("class XML names another class", xml);
+    xmlDocPtr doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "class.xml", nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
+    if (!doc) {
+        const xmlError* e = xmlGetLastError();
+        finding(std::string("class XML is not well-formed: ") + (e && e->message ? e->message : "?"), xml);
+    }
+    const xmlNodePtr root = xmlDocGetRootElement(doc);
+    xmlChar* name = root && xmlStrcmp(root->name, BAD_CAST "CLASS") == 0 ? xmlGetProp(root, BAD_CAST "NAME") : nullptr;
+    const bool named = name && cls.name == reinterpret_cast<const char*>(name);
+    xmlFree(name);
+    xmlFreeDoc(doc);
+    if (!named) finding("class XML names another class", xml);
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    xmlInitParser();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

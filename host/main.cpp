@@ -1,14 +1,20 @@
 // cimhost: a small CIM object manager for development, tests and demos. It
 // loads C++ provider libraries the way OpenWBEM does, reads class definitions
-// from MOF files and serves CIM-XML over HTTP. See --help.
+// from MOF files and serves CIM-XML over HTTP and HTTPS to authenticated
+// users. See --help.
 #include <OW_Logger.hpp>
 #include <OW_ProviderEnvironmentIFC.hpp>
 
+#include <arpa/inet.h>
 #include <limits.h>
+#include <netdb.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -16,9 +22,11 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "CimOperations.hpp"
@@ -26,6 +34,7 @@
 #include "HostLogger.hpp"
 #include "HttpServer.hpp"
 #include "MofParser.hpp"
+#include "PasswordFile.hpp"
 #include "ProviderManager.hpp"
 
 // A provider library's tasks may run until the process ends (the QEL_ZEP
@@ -44,19 +53,40 @@ struct Options {
     std::string nameSpace = "root/cimv2";
     std::string logFile;
     std::string logLevel = "info";
+    std::string logMode;  // --log-mode: "0600" or "0640"; empty when not given
     double ttlSeconds = 300;
     size_t maxRequest = 16u << 20;
     std::string portFile;
+    std::string passwordFile;
+    bool noAuth = false;
+    std::string addUserFile, addUser;  // --add-user FILE USER
+    std::string certificate, key;
+    int httpsPort = 5989;
+    std::string httpsPortFile;
+    double headTimeout = 5, bodyTimeout = 5, idleTimeout = 30;
+    unsigned workers = 8;
+    size_t maxConnections = 4096;
 };
 
 void usage(FILE* to) {
     std::fprintf(to,
         "usage: cimhost [options]\n"
-        "Serves CIM-XML over HTTP for the classes of MOF files, from C++ provider libraries.\n"
+        "Serves CIM-XML over HTTP (and HTTPS) for the classes of MOF files, from C++\n"
+        "provider libraries, to the users of a password file.\n"
         "\n"
         "  --address ADDR        address to listen on (default 127.0.0.1)\n"
-        "  --port N              port to listen on (default 5988; 0: any free port)\n"
-        "  --port-file FILE      write the port to FILE once listening\n"
+        "  --port N              HTTP port (default 5988; 0: any free port; -1: no HTTP)\n"
+        "  --port-file FILE      write the HTTP port to FILE once listening\n"
+        "  --cert FILE           serve HTTPS too, with the certificate (chain) of FILE (PEM)\n"
+        "  --key FILE            the certificate's private key (PEM; default: the --cert file)\n"
+        "  --https-port N        HTTPS port (default 5989; 0: any free port)\n"
+        "  --https-port-file FILE  write the HTTPS port to FILE once listening\n"
+        "  --password-file FILE  the users: user:hash lines, hashes by crypt(3); every\n"
+        "                        request must carry a user's credentials (HTTP Basic)\n"
+        "  --no-auth             take requests without credentials; only on a loopback\n"
+        "                        address, and only with this option\n"
+        "  --add-user FILE USER  set USER's password in the password file FILE (made\n"
+        "                        when missing), read from standard input, and exit\n"
         "  --providers DIR       load every lib<ID>.so of DIR (default: the provider\n"
         "                        library's build folder beside this program)\n"
         "  --mof FILE            read class definitions from FILE; may be repeated\n"
@@ -64,10 +94,22 @@ void usage(FILE* to) {
         "  --namespace NS        the namespace of the classes (default root/cimv2)\n"
         "  --log FILE            append the log to FILE instead of stderr\n"
         "  --log-level LEVEL     error, info or debug (default info)\n"
+        "  --log-mode MODE       0600 (default) or 0640: the mode of the log files, the\n"
+        "                        providers' diagnostic logs too (0640: the group may\n"
+        "                        read them)\n"
         "  --provider-ttl SEC    destroy a provider instance idle for SEC seconds and\n"
         "                        create a new one on the next request (default 300;\n"
         "                        0: never)\n"
         "  --max-request BYTES   largest request body accepted (default 16777216)\n"
+        "  --header-timeout SEC  time for a connection's TLS handshake and first request\n"
+        "                        line and headers (a later request's: from its first\n"
+        "                        byte) (default 5)\n"
+        "  --body-timeout SEC    time for a request's whole body (default 5)\n"
+        "  --idle-timeout SEC    time a kept-alive connection may wait for its next\n"
+        "                        request (default 30)\n"
+        "  --workers N           threads that handle complete requests (default 8)\n"
+        "  --max-connections N   open connections at most; more wait to be accepted\n"
+        "                        (default 4096)\n"
         "  --help                this text\n"
         "\n"
         "SIGINT or SIGTERM stops the host: requests in progress finish, providers are\n"
@@ -90,6 +132,19 @@ bool parseOptions(int argc, char** argv, Options& o) {
             usage(stdout);
             std::exit(0);
         }
+        if (a == "--no-auth") {
+            o.noAuth = true;
+            continue;
+        }
+        if (a == "--add-user") {
+            if (i + 2 >= argc) {
+                std::fprintf(stderr, "cimhost: --add-user needs a password file and a user name\n");
+                return false;
+            }
+            o.addUserFile = argv[++i];
+            o.addUser = argv[++i];
+            continue;
+        }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "cimhost: %s needs a value (or is unknown); see --help\n", a.c_str());
             return false;
@@ -97,19 +152,46 @@ bool parseOptions(int argc, char** argv, Options& o) {
         const std::string v = argv[++i];
         char* end = nullptr;
         if (a == "--address") o.address = v;
-        else if (a == "--port") {
+        else if (a == "--port" || a == "--https-port") {
             const long p = std::strtol(v.c_str(), &end, 10);
-            if (*end || p < 0 || p > 65535) {
+            if (*end || v.empty() || p < (a == "--port" ? -1 : 0) || p > 65535) {
                 std::fprintf(stderr, "cimhost: bad port %s\n", v.c_str());
                 return false;
             }
-            o.port = static_cast<int>(p);
+            (a == "--port" ? o.port : o.httpsPort) = static_cast<int>(p);
         } else if (a == "--port-file") o.portFile = v;
+        else if (a == "--https-port-file") o.httpsPortFile = v;
+        else if (a == "--cert") o.certificate = v;
+        else if (a == "--key") o.key = v;
+        else if (a == "--password-file") o.passwordFile = v;
+        else if (a == "--header-timeout" || a == "--body-timeout" || a == "--idle-timeout") {
+            const double seconds = std::strtod(v.c_str(), &end);
+            if (*end || v.empty() || !(seconds > 0) || seconds > 86400) {
+                std::fprintf(stderr, "cimhost: bad time-out %s for %s\n", v.c_str(), a.c_str());
+                return false;
+            }
+            (a == "--header-timeout" ? o.headTimeout : a == "--body-timeout" ? o.bodyTimeout : o.idleTimeout) = seconds;
+        } else if (a == "--workers" || a == "--max-connections") {
+            const unsigned long long n = std::strtoull(v.c_str(), &end, 10);
+            if (*end || v.empty() || n == 0 || n > (a == "--workers" ? 1024u : 1000000u)) {
+                std::fprintf(stderr, "cimhost: bad number %s for %s\n", v.c_str(), a.c_str());
+                return false;
+            }
+            if (a == "--workers") o.workers = static_cast<unsigned>(n);
+            else o.maxConnections = static_cast<size_t>(n);
+        }
         else if (a == "--providers") o.providerDir = v;
         else if (a == "--mof") o.mofFiles.push_back(v);
         else if (a == "--namespace") o.nameSpace = v;
         else if (a == "--log") o.logFile = v;
         else if (a == "--log-level") o.logLevel = v;
+        else if (a == "--log-mode") {
+            if (v != "0600" && v != "600" && v != "0640" && v != "640") {
+                std::fprintf(stderr, "cimhost: bad log mode %s (0600 or 0640)\n", v.c_str());
+                return false;
+            }
+            o.logMode = v.size() == 3 ? "0" + v : v;
+        }
         else if (a == "--provider-ttl") {
             o.ttlSeconds = std::strtod(v.c_str(), &end);
             if (*end || o.ttlSeconds < 0) {
@@ -131,6 +213,79 @@ bool parseOptions(int argc, char** argv, Options& o) {
     return true;
 }
 
+// Whether every address the name stands for is a loopback address.
+bool loopbackOnly(const std::string& address) {
+    addrinfo hints{};
+    hints.ai_flags = AI_PASSIVE;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(address.c_str(), nullptr, &hints, &found) != 0) return false;
+    bool loopback = found != nullptr;
+    for (const addrinfo* a = found; a; a = a->ai_next) {
+        if (a->ai_family == AF_INET)
+            loopback = loopback && (ntohl(reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr) >> 24) == 127;
+        else if (a->ai_family == AF_INET6)
+            loopback = loopback && IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr);
+        else
+            loopback = false;
+    }
+    freeaddrinfo(found);
+    return loopback;
+}
+
+// --add-user: the password is the first line of standard input, typed
+// without echo when that is a terminal.
+int addUser(const Options& o) {
+    const bool terminal = isatty(STDIN_FILENO);
+    termios saved{};
+    if (terminal) {
+        std::fprintf(stderr, "Password for %s: ", o.addUser.c_str());
+        std::fflush(stderr);
+        tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string password;
+    std::getline(std::cin, password);
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fprintf(stderr, "\n");
+    }
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    try {
+        cimhost::PasswordFile::setPassword(o.addUserFile, o.addUser, password);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "cimhost: %s\n", e.what());
+        return 2;
+    }
+    std::fill(password.begin(), password.end(), '\0');
+    std::printf("cimhost: the password of %s is set in %s\n", o.addUser.c_str(), o.addUserFile.c_str());
+    return 0;
+}
+
+// Every connection takes a descriptor: the soft limit goes up to the hard
+// one, and the connection limit down to what the descriptors allow.
+size_t connectionLimit(size_t wanted) {
+    rlimit r{};
+    if (getrlimit(RLIMIT_NOFILE, &r) != 0) return wanted;
+    if (r.rlim_cur < r.rlim_max) {
+        r.rlim_cur = r.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &r);
+        getrlimit(RLIMIT_NOFILE, &r);
+    }
+    const rlim_t reserve = 64;  // the log, provider libraries and their sockets
+    if (r.rlim_cur == RLIM_INFINITY || r.rlim_cur > wanted + reserve) return wanted;
+    return r.rlim_cur > 2 * reserve ? static_cast<size_t>(r.rlim_cur - reserve) : static_cast<size_t>(r.rlim_cur / 2);
+}
+
+void writePortFile(const std::string& path, int port) {
+    if (path.empty()) return;
+    const std::string tmp = path + ".tmp";
+    std::ofstream(tmp) << port << "\n";
+    std::rename(tmp.c_str(), path.c_str());  // readers never see half a number
+}
+
 bool readFile(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
@@ -145,6 +300,44 @@ bool readFile(const std::string& path, std::string& text) {
 int main(int argc, char** argv) {
     Options opt;
     if (!parseOptions(argc, argv, opt)) return 2;
+    if (!opt.addUser.empty()) return addUser(opt);
+    const bool https = !opt.certificate.empty();
+    if (!https && !opt.key.empty()) {
+        std::fprintf(stderr, "cimhost: --key needs --cert\n");
+        return 2;
+    }
+    if (!https && opt.port < 0) {
+        std::fprintf(stderr, "cimhost: --port -1 leaves nothing to serve without --cert (HTTPS)\n");
+        return 2;
+    }
+    if (opt.noAuth && !opt.passwordFile.empty()) {
+        std::fprintf(stderr, "cimhost: --no-auth and --password-file exclude each other\n");
+        return 2;
+    }
+    if (!opt.noAuth && opt.passwordFile.empty()) {
+        std::fprintf(stderr,
+                     "cimhost: every request is authenticated: give --password-file FILE (users are added with\n"
+                     "  cimhost --add-user FILE USER), or --no-auth to take requests without credentials\n"
+                     "  (on a loopback address only)\n");
+        return 2;
+    }
+    if (opt.noAuth && !loopbackOnly(opt.address)) {
+        std::fprintf(stderr, "cimhost: --no-auth is refused on %s, which is not a loopback address\n",
+                     opt.address.c_str());
+        return 2;
+    }
+    std::unique_ptr<cimhost::PasswordFile> users;
+    if (!opt.noAuth) {
+        try {
+            users.reset(new cimhost::PasswordFile(opt.passwordFile));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "cimhost: %s\n", e.what());
+            return 2;
+        }
+    }
+    // The providers' diagnostic logs (libHulShared) follow --log-mode too;
+    // set while the process has one thread.
+    if (!opt.logMode.empty()) setenv("HUL_DIAG_MODE", opt.logMode.c_str(), 1);
     const std::string here = selfDir();
     if (opt.providerDir.empty()) opt.providerDir = here + "/../ZepProvider";
     if (opt.mofFiles.empty()) opt.mofFiles.push_back(here + "/QEL_ZEP.mof");
@@ -181,7 +374,8 @@ int main(int argc, char** argv) {
 
     OpenWBEM::LoggerRef logger;
     try {
-        logger = OpenWBEM::LoggerRef(new cimhost::HostLogger(opt.logFile, OpenWBEM::E_ERROR_LEVEL));
+        logger = OpenWBEM::LoggerRef(new cimhost::HostLogger(opt.logFile, OpenWBEM::E_ERROR_LEVEL,
+                                                                opt.logMode == "0640" ? 0640 : 0600));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "cimhost: %s\n", e.what());
         return 2;
@@ -203,22 +397,44 @@ int main(int argc, char** argv) {
         providers.initializeAll();
 
         cimhost::CimOperations ops(repo, opt.nameSpace, providers, env);
-        cimhost::HttpServer server(ops, opt.maxRequest);
-        const int port = server.bind(opt.address, opt.port);
-        if (port < 0) {
-            std::fprintf(stderr, "cimhost: cannot listen on %s:%d\n", opt.address.c_str(), opt.port);
-            return 1;
+        cimhost::HttpOptions http;
+        http.maxRequestBytes = opt.maxRequest;
+        http.headTimeout = std::chrono::milliseconds(static_cast<long long>(opt.headTimeout * 1000));
+        http.bodyTimeout = std::chrono::milliseconds(static_cast<long long>(opt.bodyTimeout * 1000));
+        http.idleTimeout = std::chrono::milliseconds(static_cast<long long>(opt.idleTimeout * 1000));
+        http.workers = opt.workers;
+        http.maxConnections = connectionLimit(opt.maxConnections);
+        http.users = users.get();
+        cimhost::HttpServer server(ops, http, logger);
+        std::string error;
+        if (https && !server.useTls(opt.certificate, opt.key.empty() ? opt.certificate : opt.key, error)) {
+            std::fprintf(stderr, "cimhost: cannot serve HTTPS: %s\n", error.c_str());
+            return 2;
         }
-        if (!opt.portFile.empty()) {
-            const std::string tmp = opt.portFile + ".tmp";
-            std::ofstream(tmp) << port << "\n";
-            std::rename(tmp.c_str(), opt.portFile.c_str());  // readers never see half a number
+        std::vector<std::string> urls;
+        std::vector<std::pair<std::string, int>> portFiles;
+        for (const bool tls : {false, true}) {
+            const int wanted = tls ? opt.httpsPort : opt.port;
+            if (tls ? !https : wanted < 0) continue;
+            const int port = server.bind(opt.address, wanted, tls, error);
+            if (port < 0) {
+                std::fprintf(stderr, "cimhost: cannot listen on %s:%d: %s\n", opt.address.c_str(), wanted,
+                             error.c_str());
+                return 1;
+            }
+            portFiles.emplace_back(tls ? opt.httpsPortFile : opt.portFile, port);
+            urls.push_back(std::string(tls ? "https" : "http") + "://" + opt.address + ":" + std::to_string(port) + "/" +
+                           opt.nameSpace);
         }
-        logger->logInfo(OpenWBEM::String(("listening on " + opt.address + ":" + std::to_string(port) + ", " +
-                                          std::to_string(repo.all().size()) + " classes in " + opt.nameSpace)
-                                             .c_str()));
-        std::printf("cimhost: serving %zu classes on http://%s:%d/%s\n", repo.all().size(), opt.address.c_str(),
-                    port, opt.nameSpace.c_str());
+        // The HTTP port last: who waits for it finds the HTTPS one written.
+        for (auto file = portFiles.rbegin(); file != portFiles.rend(); ++file) writePortFile(file->first, file->second);
+        for (const std::string& url : urls) {
+            logger->logInfo(OpenWBEM::String(("serving " + std::to_string(repo.all().size()) + " classes on " + url +
+                                              (users ? ", " + std::to_string(users->users()) + " users"
+                                                     : ", without authentication"))
+                                                 .c_str()));
+            std::printf("cimhost: serving %zu classes on %s\n", repo.all().size(), url.c_str());
+        }
         std::fflush(stdout);
 
         std::thread signals([&] {

@@ -1,8 +1,12 @@
 #include "CimXmlRequest.hpp"
 
+#include <expat.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "ClassModel.hpp"
 
@@ -19,6 +23,39 @@ struct Malformed {
 };
 
 [[noreturn]] void malformed(const std::string& text) { throw Malformed{text}; }
+
+// "" when the bytes are one well-formed XML 1.0 document in UTF-8 (whatever
+// its declaration says) without a document type declaration; else why not,
+// and where, in expat's words. The DOM parser below is lenient about
+// characters and encodings, so nothing reaches it that this refuses.
+std::string strictXmlError(const char* data, size_t size) {
+    struct Check {
+        XML_Parser parser = XML_ParserCreate("UTF-8");
+        bool doctype = false;
+        ~Check() { XML_ParserFree(parser); }
+    } check;
+    if (!check.parser) return "out of memory";
+    XML_SetUserData(check.parser, &check);
+    XML_SetStartDoctypeDeclHandler(check.parser, [](void* user, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+        Check* c = static_cast<Check*>(user);
+        c->doctype = true;
+        XML_StopParser(c->parser, XML_FALSE);
+    });
+    // In pieces: the length expat takes at once is an int.
+    constexpr size_t kPiece = 1 << 20;
+    size_t at = 0;
+    XML_Status status = XML_STATUS_OK;
+    do {
+        const size_t n = std::min(kPiece, size - at);
+        status = XML_Parse(check.parser, data + at, static_cast<int>(n), at + n == size);
+        at += n;
+    } while (status == XML_STATUS_OK && at < size);
+    if (status == XML_STATUS_OK) return "";
+    const std::string where = "line " + std::to_string(XML_GetCurrentLineNumber(check.parser)) + ", column " +
+                              std::to_string(XML_GetCurrentColumnNumber(check.parser));
+    if (check.doctype) return "a document type declaration is not accepted (" + where + ")";
+    return std::string(XML_ErrorString(XML_GetErrorCode(check.parser))) + " (" + where + ")";
+}
 
 bool is(const pugi::xml_node& n, const char* name) { return std::strcmp(n.name(), name) == 0; }
 
@@ -166,6 +203,9 @@ XmlInstance instanceOf(const pugi::xml_node& n) {
     if (!is(n, "INSTANCE")) malformed(std::string("expected INSTANCE, found ") + n.name());
     XmlInstance inst;
     inst.className = requiredAttr(n, "CLASSNAME");
+    size_t elements = 0;
+    forElements(n, [&](const pugi::xml_node&) { ++elements; });
+    inst.properties.reserve(elements);
     forElements(n, [&](const pugi::xml_node& c) {
         if (is(c, "QUALIFIER")) return;
         XmlProperty p;
@@ -235,13 +275,14 @@ IParam iparamOf(const pugi::xml_node& n) {
 
 void readIntrinsic(const pugi::xml_node& call, CimRequest& r) {
     bool haveNs = false;
+    std::unordered_set<std::string, NameHash, NameEqual> names;
     forElements(call, [&](const pugi::xml_node& c) {
         if (is(c, "LOCALNAMESPACEPATH")) {
             r.nameSpace = localNamespace(c);
             haveNs = true;
         } else if (is(c, "IPARAMVALUE")) {
             IParam p = iparamOf(c);
-            if (r.iparam(p.name)) malformed("parameter " + p.name + " given twice");
+            if (!names.insert(p.name).second) malformed("parameter " + p.name + " given twice");
             r.iparams.push_back(std::move(p));
         } else {
             malformed(std::string("unexpected ") + c.name() + " in IMETHODCALL");
@@ -290,6 +331,12 @@ const IParam* CimRequest::iparam(const std::string& n) const {
 ParsedRequest parseCimRequest(const char* data, size_t size) {
     ParsedRequest out;
     CimRequest& r = out.request;
+    const std::string strict = strictXmlError(data, size);
+    if (!strict.empty()) {
+        out.ok = false;
+        out.error = {kInvalidParameter, "request is not well-formed XML: " + strict};
+        return out;
+    }
     pugi::xml_document doc;
     // Whitespace-only text is kept where it is a value's whole text: "<VALUE> </VALUE>" is a space.
     const pugi::xml_parse_result parsed =
@@ -308,6 +355,7 @@ ParsedRequest parseCimRequest(const char* data, size_t size) {
         r.messageId = message.attribute("ID").value();
         if (message.child("MULTIREQ")) {
             out.ok = false;
+            out.multiple = true;
             out.error = {kNotSupported, "multiple requests are not supported"};
             return out;
         }
@@ -330,6 +378,140 @@ ParsedRequest parseCimRequest(const char* data, size_t size) {
         out.error = {kInvalidParameter, "malformed request: " + m.text};
     }
     return out;
+}
+
+namespace {
+
+std::string trimmed(const std::string& s) {
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) return "";
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// %XX sequences decoded; a '%' not followed by two hex digits is kept as it is.
+std::string percentDecoded(const std::string& s) {
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+            out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::string withoutOuterSlashes(const std::string& ns) {
+    const size_t first = ns.find_first_not_of('/');
+    if (first == std::string::npos) return "";
+    return ns.substr(first, ns.find_last_not_of('/') - first + 1);
+}
+
+// Key bindings of an object path as clients write it: name=value pairs
+// separated by commas, string values in double quotes with \" and \\ escaped,
+// other values bare. False when the text is not of that form, or holds a
+// reference, whose form varies between clients.
+// Each key's name, and whether its value was quoted, and the value.
+using HeaderKeys = std::unordered_map<std::string, std::pair<bool, std::string>, NameHash, NameEqual>;
+
+bool keyBindingsOf(const std::string& text, HeaderKeys& keys) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t eq = text.find('=', i);
+        if (eq == std::string::npos || eq == i) return false;
+        const std::string name = text.substr(i, eq - i);
+        i = eq + 1;
+        std::string value;
+        bool quoted = false;
+        if (i < text.size() && text[i] == '"') {
+            quoted = true;
+            for (++i; i < text.size() && text[i] != '"'; ++i) {
+                if (text[i] == '\\' && i + 1 < text.size()) ++i;
+                value += text[i];
+            }
+            if (i >= text.size()) return false;  // unterminated
+            ++i;
+        } else {
+            const size_t end = std::min(text.find(',', i), text.size());
+            value = text.substr(i, end - i);
+            if (value.empty() || value.find_first_of("=\":") != std::string::npos) return false;  // a reference
+            i = end;
+        }
+        if (!keys.emplace(name, std::make_pair(quoted, value)).second) return false;
+        if (i < text.size()) {
+            if (text[i] != ',') return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+// Whether a CIMObject header ("namespace:Class" or "namespace:Class.keys",
+// decoded) names the target of an extrinsic call. Keys are compared where
+// both sides write them plainly: a key that is a reference on either side
+// leaves them to the body.
+bool namesTarget(const std::string& object, const CimRequest& r) {
+    const size_t colon = object.find(':');
+    if (colon == std::string::npos) return false;
+    if (!equalsIgnoreCase(withoutOuterSlashes(object.substr(0, colon)), r.nameSpace)) return false;
+    const size_t dot = object.find('.', colon + 1);
+    const std::string cls = object.substr(colon + 1, dot == std::string::npos ? std::string::npos : dot - colon - 1);
+    if (!equalsIgnoreCase(cls, r.target.className)) return false;
+    if (r.targetIsClass) return dot == std::string::npos;
+    if (dot == std::string::npos) return false;
+    for (const KeyBinding& k : r.target.keys)
+        if (k.reference || k.name.empty()) return true;
+    HeaderKeys keys;
+    if (!keyBindingsOf(object.substr(dot + 1), keys)) return true;
+    if (keys.size() != r.target.keys.size()) return false;
+    for (const KeyBinding& k : r.target.keys) {
+        const auto it = keys.find(k.name);
+        if (it == keys.end()) return false;
+        const bool quoted = it->second.first;
+        const std::string& value = it->second.second;
+        if (quoted ? value != k.text : !equalsIgnoreCase(value, trimmed(k.text))) return false;
+    }
+    return true;
+}
+
+ProtocolRefusal refusal(int status, const char* cimError, const std::string& text) {
+    return ProtocolRefusal{status, cimError, text};
+}
+
+}  // namespace
+
+ProtocolRefusal checkCimHeaders(const CimHeaders& h, const ParsedRequest& parsed) {
+    if (!h.operation || trimmed(*h.operation) != "MethodCall")
+        return refusal(400, "unsupported-operation",
+                       "a CIM operation request carries the header CIMOperation: MethodCall");
+    if (h.protocolVersion) {
+        const std::string v = trimmed(*h.protocolVersion);
+        const bool oneDotX = v.size() > 2 && v.compare(0, 2, "1.") == 0 &&
+                             v.find_first_not_of("0123456789", 2) == std::string::npos;
+        if (!oneDotX) return refusal(501, "unsupported-protocol-version", "CIMProtocolVersion 1.x is supported");
+    }
+    if (parsed.multiple)
+        return refusal(501, "multiple-requests-unsupported", "multiple requests in one message are not supported");
+    if (!parsed.ok) return {};
+    const CimRequest& r = parsed.request;
+    if (!h.method || !equalsIgnoreCase(percentDecoded(trimmed(*h.method)), r.method))
+        return refusal(400, "header-mismatch", "the CIMMethod header does not name the method the request calls");
+    const std::string object = h.object ? percentDecoded(trimmed(*h.object)) : "";
+    const bool matches = h.object && (r.intrinsic ? equalsIgnoreCase(withoutOuterSlashes(object), r.nameSpace)
+                                                  : namesTarget(object, r));
+    if (!matches)
+        return refusal(400, "header-mismatch",
+                       r.intrinsic ? "the CIMObject header does not name the namespace of the request"
+                                   : "the CIMObject header does not name the class or instance the method is called on");
+    return {};
 }
 
 }  // namespace cimhost

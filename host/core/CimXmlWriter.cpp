@@ -13,26 +13,67 @@ using namespace OpenWBEM;
 
 namespace {
 
+// The length of the UTF-8 character at p, or 0 where none starts: shortest
+// forms only, no surrogates, nothing above U+10FFFF.
+size_t utf8Length(const unsigned char* p, size_t avail) {
+    const unsigned char c = p[0];
+    auto cont = [&](size_t i, unsigned char lo = 0x80, unsigned char hi = 0xBF) {
+        return i < avail && p[i] >= lo && p[i] <= hi;
+    };
+    if (c >= 0xC2 && c <= 0xDF) return cont(1) ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) return cont(1, c == 0xE0 ? 0xA0 : 0x80, c == 0xED ? 0x9F : 0xBF) && cont(2) ? 3 : 0;
+    if (c >= 0xF0 && c <= 0xF4)
+        return cont(1, c == 0xF0 ? 0x90 : 0x80, c == 0xF4 ? 0x8F : 0xBF) && cont(2) && cont(3) ? 4 : 0;
+    return 0;
+}
+
+// U+FFFD, in place of what XML cannot carry.
+const char kReplacement[] = "\xEF\xBF\xBD";
+
+// Text as XML 1.0 carries it: & < > escaped, and " too in attributes. A
+// control character other than tab, line feed and carriage return, U+FFFE,
+// U+FFFF, and every byte that is not part of a UTF-8 character cannot be
+// written at all, not even as a reference: each becomes U+FFFD.
 void appendEscaped(std::string& out, const char* s, size_t n, bool attribute) {
-    size_t run = 0;
-    for (size_t i = 0; i < n; ++i) {
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(s);
+    size_t run = 0;  // the first byte not yet copied
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char c = u[i];
         const char* rep = nullptr;
-        switch (s[i]) {
-        case '&': rep = "&amp;"; break;
-        case '<': rep = "&lt;"; break;
-        case '>': rep = "&gt;"; break;
-        case '"': rep = attribute ? "&quot;" : nullptr; break;
-        // In an attribute a parser turns a raw line break or tab into a
-        // space; as references they arrive as sent.
-        case '\n': rep = attribute ? "&#10;" : nullptr; break;
-        case '\r': rep = attribute ? "&#13;" : nullptr; break;
-        case '\t': rep = attribute ? "&#9;" : nullptr; break;
-        default: break;
+        size_t length = 1;
+        if (c >= 0x80) {
+            length = utf8Length(u + i, n - i);
+            const bool notXml = length == 3 && c == 0xEF && u[i + 1] == 0xBF && u[i + 2] >= 0xBE;  // U+FFFE, U+FFFF
+            if (length && !notXml) {
+                i += length;
+                continue;
+            }
+            if (!length) length = 1;
+            rep = kReplacement;
+        } else {
+            switch (c) {
+            case '&': rep = "&amp;"; break;
+            case '<': rep = "&lt;"; break;
+            case '>': rep = "&gt;"; break;
+            case '"': rep = attribute ? "&quot;" : nullptr; break;
+            // In an attribute a parser turns a raw line break or tab into a
+            // space; as references they arrive as sent.
+            case '\n': rep = attribute ? "&#10;" : nullptr; break;
+            case '\r': rep = attribute ? "&#13;" : nullptr; break;
+            case '\t': rep = attribute ? "&#9;" : nullptr; break;
+            default:
+                if (c < 0x20) rep = kReplacement;
+                break;
+            }
+            if (!rep) {
+                ++i;
+                continue;
+            }
         }
-        if (!rep) continue;
         out.append(s + run, i - run);
         out += rep;
-        run = i + 1;
+        run = i += length;
     }
     out.append(s + run, n - run);
 }

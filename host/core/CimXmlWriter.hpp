@@ -1,7 +1,11 @@
 // CIM-XML response text, written the way wbemcli reads it: the <?xml ?>
 // declaration, no self-closed element that may have content, every property
-// with its TYPE, booleans as TRUE/FALSE, & < > escaped in text and " too in
-// attributes, line feeds kept raw (wbemcli does not decode &#10;).
+// with its TYPE, booleans as true/false, & < > escaped in text and " too in
+// attributes, line breaks and tabs in attributes as character references.
+// Whatever the texts hold, the answer is well-formed XML 1.0: a character XML
+// cannot carry (a control character other than tab, line feed and carriage
+// return, U+FFFE, U+FFFF) and a byte that is not part of a UTF-8 character
+// are each written as U+FFFD.
 //
 // A writer appends to a string its owner keeps; one writer per response, used
 // by one thread.

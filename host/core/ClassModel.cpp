@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 namespace cimhost {
 
@@ -10,12 +11,31 @@ std::string toLower(std::string s) {
     return s;
 }
 
-bool equalsIgnoreCase(const std::string& a, const std::string& b) {
+namespace {
+// Names are ASCII identifiers: their case is folded without the locale.
+inline unsigned char folded(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
+}  // namespace
+
+bool NameEqual::operator()(std::string_view a, std::string_view b) const {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
+        if (folded(a[i]) != folded(b[i])) return false;
     return true;
+}
+
+bool equalsIgnoreCase(const std::string& a, const std::string& b) { return NameEqual()(a, b); }
+
+size_t NameHash::operator()(std::string_view s) const {
+    // FNV-1a over the case-folded bytes.
+    uint64_t h = 14695981039346656037ull;
+    for (char c : s) {
+        h ^= folded(c);
+        h *= 1099511628211ull;
+    }
+    return static_cast<size_t>(h);
 }
 
 std::string Qualifier::typeName() const {
@@ -59,9 +79,20 @@ const ParameterDef* MethodDef::parameter(const std::string& n) const {
 }
 
 const PropertyDef* ClassDef::property(const std::string& n) const {
+    if (indexed_) {
+        const auto it = propertyIndex_.find(n);
+        return it == propertyIndex_.end() ? nullptr : &properties[it->second];
+    }
     for (const PropertyDef& p : properties)
         if (equalsIgnoreCase(p.name, n)) return &p;
     return nullptr;
+}
+
+void ClassDef::buildIndex() {
+    propertyIndex_.clear();
+    // The first of two declarations of a name wins, as with the scan.
+    for (size_t i = 0; i < properties.size(); ++i) propertyIndex_.emplace(properties[i].name, i);
+    indexed_ = true;
 }
 
 const MethodDef* ClassDef::method(const std::string& n) const {
@@ -80,6 +111,7 @@ std::vector<const PropertyDef*> ClassDef::keys() const {
 bool ClassRepository::add(ClassDef cls) {
     const std::string key = toLower(cls.name);
     if (byLowerName_.count(key)) return false;
+    cls.buildIndex();
     auto shared = std::make_shared<const ClassDef>(std::move(cls));
     byLowerName_.emplace(key, shared);
     ordered_.push_back(shared);

@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace cimhost {
@@ -28,6 +30,15 @@ struct Qualifier {
 
 // Case-insensitive lookup among qualifiers, properties, methods and parameters.
 bool equalsIgnoreCase(const std::string& a, const std::string& b);
+
+// Hash and equality of names in any case, for maps and sets keyed by CIM
+// names (strings or views of them).
+struct NameHash {
+    size_t operator()(std::string_view s) const;
+};
+struct NameEqual {
+    bool operator()(std::string_view a, std::string_view b) const;
+};
 
 struct Qualified {
     std::vector<Qualifier> qualifiers;
@@ -77,9 +88,18 @@ struct ClassDef : Qualified {
     std::vector<PropertyDef> properties;
     std::vector<MethodDef> methods;
 
+    // By name in any case: through the index once it is built, else by a scan.
     const PropertyDef* property(const std::string& name) const;
     const MethodDef* method(const std::string& name) const;
     std::vector<const PropertyDef*> keys() const;
+
+    // Indexes the properties by name; the repository does it for every class
+    // it takes, after which the properties must not change.
+    void buildIndex();
+
+private:
+    std::unordered_map<std::string, size_t, NameHash, NameEqual> propertyIndex_;
+    bool indexed_ = false;
 };
 
 // The classes of one namespace, found by name in any case. Built single-threaded,

@@ -41,8 +41,18 @@ bool parseUnsigned(const std::string& text, unsigned long long& out) {
     return *end == '\0';
 }
 
+// A value quoted in an error description: its first 40 bytes (cut at a
+// character boundary), so that a long value is not sent back whole.
+std::string quoted(const std::string& text) {
+    constexpr size_t kShown = 40;
+    if (text.size() <= kShown) return "'" + text + "'";
+    size_t end = kShown;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return "'" + text.substr(0, end) + "...'";
+}
+
 [[noreturn]] void badValue(const std::string& typeName, const std::string& text) {
-    throw ConversionError{"'" + text + "' is not a valid " + typeName};
+    throw ConversionError{quoted(text) + " is not a valid " + typeName};
 }
 
 template <class T>
@@ -138,7 +148,7 @@ CIMValue convertValue(const XmlValue& v, const TypeRef& type, const ClassReposit
         return CIMValue(referenceOf(*v.reference, repo, defaultNs));
     case XmlValue::Scalar:
         if (type.isArray) throw ConversionError{"a single value where an array is declared"};
-        if (type.isReference()) throw ConversionError{"'" + v.text + "' is not a reference"};
+        if (type.isReference()) throw ConversionError{quoted(v.text) + " is not a reference"};
         return scalarFromText(type.name, v.text);
     case XmlValue::Array:
         break;

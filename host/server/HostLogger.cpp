@@ -1,6 +1,9 @@
 #include "HostLogger.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -9,13 +12,28 @@
 
 namespace cimhost {
 
-HostLogger::HostLogger(const std::string& path, OpenWBEM::ELogLevel level)
+HostLogger::HostLogger(const std::string& path, OpenWBEM::ELogLevel level, mode_t fileMode)
     : OpenWBEM::Logger(level), file_(stderr), own_(false) {
-    if (!path.empty()) {
-        file_ = std::fopen(path.c_str(), "a");
-        if (!file_) throw std::runtime_error("cannot open log file " + path + ": " + std::strerror(errno));
-        own_ = true;
+    if (path.empty()) return;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, fileMode);
+    if (fd < 0) throw std::runtime_error("cannot open log file " + path + ": " + std::strerror(errno));
+    // The umask may have taken bits from a new file, and a file from an
+    // earlier run may have more: either way it ends with fileMode. Devices and
+    // pipes (/dev/stderr, /dev/null) are left as they are.
+    struct stat st;
+    if (fstat(fd, &st) < 0 ||
+        (S_ISREG(st.st_mode) && (st.st_mode & 07777) != fileMode && fchmod(fd, fileMode) < 0)) {
+        const int error = errno;
+        ::close(fd);
+        throw std::runtime_error("cannot give log file " + path + " its mode: " + std::strerror(error));
     }
+    file_ = fdopen(fd, "a");
+    if (!file_) {
+        const int error = errno;
+        ::close(fd);
+        throw std::runtime_error("cannot open log file " + path + ": " + std::strerror(error));
+    }
+    own_ = true;
 }
 
 HostLogger::~HostLogger() {

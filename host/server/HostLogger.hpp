@@ -7,6 +7,8 @@
 #include <OW_Logger.hpp>
 #include <OW_ProviderEnvironmentIFC.hpp>
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <string>
 
@@ -14,9 +16,11 @@ namespace cimhost {
 
 class HostLogger : public OpenWBEM::Logger {
 public:
-    // Writes to stderr when path is empty; otherwise appends to the file.
-    // Throws std::runtime_error when the file cannot be opened.
-    HostLogger(const std::string& path, OpenWBEM::ELogLevel level);
+    // Writes to stderr when path is empty; otherwise appends to the file, a
+    // regular one with exactly mode fileMode (0600: only the user may read
+    // the log; 0640: the group too), however it was made before. Throws
+    // std::runtime_error when the file cannot be opened or given that mode.
+    HostLogger(const std::string& path, OpenWBEM::ELogLevel level, mode_t fileMode = 0600);
     ~HostLogger();
 
 protected:

@@ -8,9 +8,13 @@
 #include <stdio.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cctype>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -19,6 +23,14 @@
 
 #include "SimProcess.hpp"
 #include "TestSupport.hpp"
+
+// The test programs check every CIM-XML answer they receive, raw or through
+// wbemcli, with a strict parser of its own (benchmarks leave it out).
+#ifdef HOSTTEST_STRICT_XML
+#include <gtest/gtest.h>
+
+#include "StrictXml.hpp"
+#endif
 
 namespace hosttest {
 
@@ -65,6 +77,70 @@ inline Result runShell(const std::string& command, const std::string& scratch) {
     return r;
 }
 
+// Reports an answer that is not well-formed XML as a test failure.
+inline void checkXmlAnswer(const std::string& xml, const std::string& what) {
+#ifdef HOSTTEST_STRICT_XML
+    const std::string error = xmlcheck::wellFormednessError(xml);
+    if (!error.empty()) ADD_FAILURE() << what << " is not well-formed XML: " << error << "\n" << xml.substr(0, 4000);
+#else
+    (void)xml;
+    (void)what;
+#endif
+}
+
+// The CIM headers a client sends with a request body, after CIMOperation:
+// CIMMethod names the method called, CIMObject the namespace of an intrinsic
+// call, or the class or instance a method is called on
+// ("namespace:Class.Key=\"value\",..."), '/' and ':' percent-encoded, as
+// wbemcli writes them. Read from the body by its text, as the tests write
+// bodies; nothing for a body without a call.
+inline std::string cimHeadersFor(const std::string& body) {
+    auto attribute = [&](const std::string& marker, size_t from, size_t& end) -> std::string {
+        const size_t at = body.find(marker, from);
+        if (at == std::string::npos) {
+            end = std::string::npos;
+            return "";
+        }
+        const size_t start = at + marker.size();
+        end = body.find('"', start);
+        return end == std::string::npos ? "" : body.substr(start, end - start);
+    };
+    size_t at = 0;
+    const std::string method = attribute("METHODCALL NAME=\"", 0, at);
+    if (at == std::string::npos) return "";
+    const bool intrinsic = body.compare(body.rfind('<', at) + 1, 1, "I") == 0;
+    const size_t nsEnd = body.find("</LOCALNAMESPACEPATH>", at);
+    std::string object;
+    for (size_t end = at;;) {
+        const std::string part = attribute("<NAMESPACE NAME=\"", end, end);
+        if (end == std::string::npos || end > nsEnd) break;
+        object += (object.empty() ? "" : "/") + part;
+    }
+    if (!intrinsic && nsEnd != std::string::npos) {
+        size_t end = nsEnd;
+        const size_t instance = body.find("<INSTANCENAME CLASSNAME=\"", nsEnd);
+        if (instance < body.find("<CLASSNAME NAME=\"", nsEnd)) {
+            object += ":" + attribute("<INSTANCENAME CLASSNAME=\"", nsEnd, end);
+            const size_t nameEnd = body.find("</INSTANCENAME>", end);
+            for (char separator = '.';; separator = ',') {
+                const std::string key = attribute("<KEYBINDING NAME=\"", end, end);
+                if (end == std::string::npos || end > nameEnd) break;
+                const size_t keyValue = body.find("<KEYVALUE", end);
+                if (keyValue == std::string::npos) break;
+                const size_t valueStart = body.find('>', keyValue) + 1;
+                const std::string value = body.substr(valueStart, body.find("</KEYVALUE>", valueStart) - valueStart);
+                const bool quoted = body.compare(valueStart - 10, 9, "\"numeric\"") != 0;
+                object += separator + key + "=" + (quoted ? "\"" + value + "\"" : value);
+            }
+        } else {
+            object += ":" + attribute("<CLASSNAME NAME=\"", nsEnd, end);
+        }
+    }
+    std::string encoded;
+    for (char c : object) encoded += c == '/' ? "%2F" : c == ':' ? "%3A" : std::string(1, c);
+    return "CIMMethod: " + method + "\r\nCIMObject: " + encoded + "\r\n";
+}
+
 // The user the tests speak as (the real object manager authenticates every
 // request; cimhost takes the same credentials).
 const char kUser[] = "zeptest";
@@ -86,12 +162,16 @@ public:
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;
 
-    // POSTs body as a CIM operation and returns the answer: its head and its
-    // body, a chunked body joined ("" if the connection ends first).
+    // POSTs body as a CIM operation, with the CIM headers a client sends for
+    // it, and returns the answer: its head and its body, a chunked body joined
+    // ("" if the connection ends first). An XML body must be well-formed.
     std::string post(const std::string& body) {
+        return post(body, "CIMOperation: MethodCall\r\n" + cimHeadersFor(body));
+    }
+    // The same with these CIM header lines (each ending in CR LF) instead.
+    std::string post(const std::string& body, const std::string& cimHeaders) {
         const std::string request = "POST /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/xml\r\n"
-                                    "Authorization: " + std::string(kBasicAuthorization) + "\r\n"
-                                    "CIMOperation: MethodCall\r\n"
+                                    "Authorization: " + std::string(kBasicAuthorization) + "\r\n" + cimHeaders +
                                     "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
         size_t sent = 0;
         while (sent < request.size()) {
@@ -127,7 +207,36 @@ public:
             answer += buffer_.substr(at, length);
         }
         buffer_.clear();
+        std::string lowerHead = head;
+        for (char& c : lowerHead) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const size_t type = lowerHead.find("\r\ncontent-type:");
+        // An answer with XML in it (an error status may come with none).
+        if (type != std::string::npos && lowerHead.find("xml", type) < lowerHead.find("\r\n", type + 2) &&
+            answer.size() > head.size())
+            checkXmlAnswer(answer.substr(head.size()), "the answer to a raw request");
         return answer;
+    }
+
+    // Sends bytes as they are; false once the connection takes no more.
+    bool sendRaw(const std::string& bytes) {
+        for (size_t sent = 0; sent < bytes.size();) {
+            const ssize_t n = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            sent += static_cast<size_t>(n);
+        }
+        return true;
+    }
+    // What the server sends until it closes the connection (or the deadline
+    // passes); empty after a reset.
+    std::string readToEnd(std::chrono::milliseconds deadline = 60s) {
+        timeval limit{static_cast<time_t>(deadline.count() / 1000), static_cast<suseconds_t>(deadline.count() % 1000 * 1000)};
+        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        char buf[4096];
+        ssize_t n;
+        while ((n = recv(fd_, buf, sizeof buf, 0)) > 0) buffer_.append(buf, static_cast<size_t>(n));
+        std::string all = n < 0 && errno == ECONNRESET ? "" : buffer_;
+        buffer_.clear();
+        return all;
     }
 
 private:
@@ -265,11 +374,18 @@ public:
     // wbemcli with the arguments; a "URL:" prefix in an argument is replaced by the host's URL + ':'.
     Result wbemcli(const std::vector<std::string>& args) const {
         std::string cmd = programs_.wbemcli;
+#ifdef HOSTTEST_STRICT_XML
+        cmd += " -dx";  // the exchange on standard error, for the check of every answer
+#endif
         for (std::string a : args) {
             if (a.rfind("URL", 0) == 0) a = url_ + a.substr(3);
             cmd += " " + shellQuote(a);
         }
-        return runShell(cmd, dir_.path());
+        Result r = runShell(cmd, dir_.path());
+#ifdef HOSTTEST_STRICT_XML
+        r.err = checkedExchange(r.err);
+#endif
+        return r;
     }
 
     // Lines of wbemcli ein for the class (0 when it fails).
@@ -295,6 +411,50 @@ public:
     const std::string& scratch() const { return dir_.path(); }
 
 private:
+    // wbemcli's standard error with the exchange -dx adds taken out, after each
+    // XML answer in it is checked. The exchange: "To server: " and the request
+    // up to its </CIM> line, then "From server: " before each header line of
+    // the answer and before its body (Content-Length bytes, else up to its
+    // </CIM> line), and a line break.
+    static std::string checkedExchange(const std::string& err) {
+        const std::string to = "To server: ", from = "From server: ";
+        std::string rest;
+        size_t length = std::string::npos;
+        size_t at = 0;
+        while (at < err.size()) {
+            size_t lineEnd = err.find('\n', at);
+            lineEnd = lineEnd == std::string::npos ? err.size() : lineEnd + 1;
+            if (err.compare(at, to.size(), to) == 0) {
+                // The request, up to the end of its line with </CIM>.
+                const size_t cimEnd = err.find("</CIM>", at);
+                const size_t end = cimEnd == std::string::npos ? std::string::npos : err.find('\n', cimEnd);
+                at = end == std::string::npos ? err.size() : end + 1;
+                continue;
+            }
+            if (err.compare(at, from.size(), from) != 0) {
+                rest.append(err, at, lineEnd - at);
+                at = lineEnd;
+                continue;
+            }
+            const size_t start = at + from.size();
+            if (err.compare(start, 1, "<") != 0) {
+                const std::string field = "Content-Length: ";
+                if (err.compare(start, field.size(), field) == 0) length = std::stoul(err.substr(start + field.size()));
+                at = lineEnd;
+                continue;
+            }
+            size_t end = start + length;
+            if (length == std::string::npos || end > err.size()) {
+                end = err.find("</CIM>", start);
+                end = end == std::string::npos ? err.size() : std::min(err.find('\n', end), err.size());
+            }
+            checkXmlAnswer(err.substr(start, end - start), "an answer to wbemcli");
+            at = std::min(end + (err.compare(end, 1, "\n") == 0 ? 1 : 0), err.size());
+            length = std::string::npos;
+        }
+        return rest;
+    }
+
     // A private owcimomd: its own configuration, repository and provider
     // directory, loopback and a free port, simple authentication; the CIM
     // qualifiers and the provider's classes loaded with owmofc.
@@ -372,13 +532,25 @@ private:
         const std::string portFile = dir_.file("port");
         std::vector<std::string> argv{programs_.cimhost, "--port", "0", "--port-file", portFile, "--log", logFile(),
                                       "--providers", programs_.providerDir, "--mof", programs_.mof};
+        // cimhost authenticates every request: the test's user, in a password
+        // file that cimhost writes, unless the caller chose otherwise.
+        if (std::find(extra.begin(), extra.end(), "--no-auth") == extra.end() &&
+            std::find(extra.begin(), extra.end(), "--password-file") == extra.end()) {
+            const std::string passwords = dir_.file("passwd");
+            std::string addUser = "echo " + shellQuote(kPassword) + " |";
+            for (const std::string& word : testsupport::launchCommand({programs_.cimhost, "--add-user", passwords, kUser}))
+                addUser += " " + shellQuote(word);
+            const Result r = runShell(addUser, dir_.path());
+            if (r.status != 0) throw std::runtime_error("cimhost --add-user failed:\n" + r.out + r.err);
+            argv.insert(argv.end(), {"--password-file", passwords});
+        }
         argv.insert(argv.end(), extra.begin(), extra.end());
         host_.reset(new testsupport::ChildProcess(argv));
         std::string port;
         if (!testsupport::waitUntil([&] {
                 port = readFile(portFile);
-                return !port.empty();
-            }, 60s))
+                return !port.empty() || !hostAlive();
+            }, 60s) || port.empty())
             throw std::runtime_error("cimhost did not start; log:\n" + log());
         port_ = std::stoi(port);
         url_ = "http://" + std::string(kUser) + ":" + kPassword + "@" + location();

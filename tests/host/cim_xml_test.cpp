@@ -1,5 +1,7 @@
-// CIM-XML in and out: the request forms wbemcli sends, values typed by their
-// declarations, and response text exactly where wbemcli's parser is picky.
+// CIM-XML in and out: the request forms wbemcli sends, only well-formed XML
+// read, the CIM headers checked against the request, values typed by their
+// declarations, and response text exactly where wbemcli's parser is picky and
+// well-formed whatever the values hold.
 #include <gtest/gtest.h>
 
 #include <OW_Bool.hpp>
@@ -8,9 +10,12 @@
 #include <OW_CIMProperty.hpp>
 #include <OW_CIMValue.hpp>
 
+#include <optional>
+
 #include "CimXmlRequest.hpp"
 #include "CimXmlWriter.hpp"
 #include "MofParser.hpp"
+#include "StrictXml.hpp"
 #include "ValueConversion.hpp"
 
 using namespace cimhost;
@@ -168,6 +173,97 @@ TEST(CimXmlRequest, RefusesWhatItCannotReadWithACimErrorAndKeepsTheEnvelope) {
     EXPECT_EQ(4, nested.error.code);
 }
 
+std::string modifyWithNote(const std::string& note) {
+    return std::string(kHead) +
+           "<IMETHODCALL NAME=\"ModifyInstance\"><LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/></LOCALNAMESPACEPATH>"
+           "<IPARAMVALUE NAME=\"ModifiedInstance\"><VALUE.NAMEDINSTANCE><INSTANCENAME CLASSNAME=\"T_Thing\">" +
+           kKeys + "</INSTANCENAME><INSTANCE CLASSNAME=\"T_Thing\"><PROPERTY NAME=\"Note\" TYPE=\"string\"><VALUE>" + note +
+           "</VALUE></PROPERTY></INSTANCE></VALUE.NAMEDINSTANCE></IPARAMVALUE></IMETHODCALL>" + kTail;
+}
+
+TEST(CimXmlRequest, ReadsOnlyWellFormedXmlAndNeverEchoesWhatItRefuses) {
+    // Characters XML does not allow, as references and raw, bytes that are
+    // not UTF-8, and a document type declaration (entities of its own).
+    const std::string refused[] = {
+        "ECHO&#1;MARK", "ECHO\x01MARK", "ECHO&#x1B;MARK", "ECHO&#xFFFE;MARK", "ECHO\xEF\xBF\xBFMARK",
+        "ECHO\xFFMARK", "ECHO\xC3MARK", "ECHO\xED\xA0\x80MARK", "ECHO&#0;MARK",
+    };
+    for (const std::string& note : refused) {
+        const std::string body = modifyWithNote(note);
+        const ParsedRequest p = parseCimRequest(body.data(), body.size());
+        EXPECT_FALSE(p.ok) << note;
+        EXPECT_EQ(4, p.error.code) << note;
+        EXPECT_EQ(0u, p.error.description.find("request is not well-formed XML: ")) << p.error.description;
+        EXPECT_NE(std::string::npos, p.error.description.find("(line 3, column ")) << p.error.description;
+        EXPECT_EQ(std::string::npos, p.error.description.find("ECHO")) << p.error.description;
+    }
+    const std::string doctype = "<?xml version=\"1.0\"?><!DOCTYPE CIM [<!ENTITY e \"ECHO\">]>" +
+                                modifyWithNote("&e;&e;").substr(std::string("<?xml version=\"1.0\" encoding=\"utf-8\" ?>").size());
+    const ParsedRequest d = parseCimRequest(doctype.data(), doctype.size());
+    EXPECT_FALSE(d.ok);
+    EXPECT_NE(std::string::npos, d.error.description.find("document type declaration")) << d.error.description;
+
+    // What XML allows passes: references to line breaks, and any character of Unicode.
+    const std::string body = modifyWithNote("a&#10;b &#x10FFFF; \xC3\xA9\xF0\x9F\x98\x80");
+    const ParsedRequest p = parseCimRequest(body.data(), body.size());
+    ASSERT_TRUE(p.ok) << p.error.description;
+    EXPECT_EQ("a\nb \xF4\x8F\xBF\xBF \xC3\xA9\xF0\x9F\x98\x80",
+              p.request.iparam("ModifiedInstance")->instance.properties[0].value.text);
+}
+
+TEST(CimXmlRequest, ChecksTheCimHeadersAgainstTheRequest) {
+    const ParsedRequest intrinsic = parse(
+        "<IMETHODCALL NAME=\"GetInstance\"><LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/><NAMESPACE NAME=\"cimv2\"/>"
+        "</LOCALNAMESPACEPATH><IPARAMVALUE NAME=\"InstanceName\"><INSTANCENAME CLASSNAME=\"T_Thing\">" + std::string(kKeys) +
+        "</INSTANCENAME></IPARAMVALUE></IMETHODCALL>");
+    const ParsedRequest extrinsic = parse(
+        "<METHODCALL NAME=\"Find\"><LOCALINSTANCEPATH><LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/>"
+        "<NAMESPACE NAME=\"cimv2\"/></LOCALNAMESPACEPATH><INSTANCENAME CLASSNAME=\"T_Thing\">"
+        "<KEYBINDING NAME=\"Name\"><KEYVALUE VALUETYPE=\"string\">a \\ &quot;b&quot;</KEYVALUE></KEYBINDING>"
+        "<KEYBINDING NAME=\"Id\"><KEYVALUE VALUETYPE=\"numeric\">42</KEYVALUE></KEYBINDING>"
+        "</INSTANCENAME></LOCALINSTANCEPATH></METHODCALL>");
+    const ParsedRequest onClass = parse(
+        "<METHODCALL NAME=\"Find\"><LOCALCLASSPATH><LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"/>"
+        "</LOCALNAMESPACEPATH><CLASSNAME NAME=\"T_Thing\"/></LOCALCLASSPATH></METHODCALL>");
+    const std::string multi = "<?xml version=\"1.0\"?><CIM><MESSAGE ID=\"9\"><MULTIREQ></MULTIREQ></MESSAGE></CIM>";
+    const ParsedRequest multiple = parseCimRequest(multi.data(), multi.size());
+    ASSERT_TRUE(intrinsic.ok && extrinsic.ok && onClass.ok);
+    // As wbemcli sends them: '/' and ':' percent-encoded, string keys quoted with \ escapes.
+    const std::string path = "root%2Fcimv2%3AT_Thing.Id=42,Name=\"a \\\\ \\\"b\\\"\"";
+    using H = std::optional<std::string>;
+    struct Case {
+        const ParsedRequest& request;
+        CimHeaders headers;
+        int status;
+        const char* cimError;
+    } cases[] = {
+        {intrinsic, {"MethodCall", "1.0", "GetInstance", "root%2Fcimv2"}, 0, ""},
+        {intrinsic, {"MethodCall", H(), "getinstance", "/ROOT/cimv2"}, 0, ""},  // no version: 1.0
+        {extrinsic, {"MethodCall", "1.1", "Find", path}, 0, ""},
+        {onClass, {"MethodCall", "1.0", "Find", "root%3AT_Thing"}, 0, ""},
+        {intrinsic, {H(), "1.0", "GetInstance", "root%2Fcimv2"}, 400, "unsupported-operation"},
+        {intrinsic, {"MethodResponse", "1.0", "GetInstance", "root%2Fcimv2"}, 400, "unsupported-operation"},
+        {intrinsic, {"MethodCall", "2.0", "GetInstance", "root%2Fcimv2"}, 501, "unsupported-protocol-version"},
+        {intrinsic, {"MethodCall", "1", "GetInstance", "root%2Fcimv2"}, 501, "unsupported-protocol-version"},
+        {multiple, {"MethodCall", "1.0", H(), H()}, 501, "multiple-requests-unsupported"},
+        {intrinsic, {"MethodCall", "1.0", H(), "root%2Fcimv2"}, 400, "header-mismatch"},
+        {intrinsic, {"MethodCall", "1.0", "DeleteInstance", "root%2Fcimv2"}, 400, "header-mismatch"},
+        {intrinsic, {"MethodCall", "1.0", "GetInstance", H()}, 400, "header-mismatch"},
+        {intrinsic, {"MethodCall", "1.0", "GetInstance", "root%2Fother"}, 400, "header-mismatch"},
+        {extrinsic, {"MethodCall", "1.0", "Find", "root%2Fcimv2%3AT_Thing.Id=43,Name=\"a \\\\ \\\"b\\\"\""}, 400, "header-mismatch"},
+        {extrinsic, {"MethodCall", "1.0", "Find", "root%2Fcimv2%3AT_Thing.Id=42"}, 400, "header-mismatch"},
+        {extrinsic, {"MethodCall", "1.0", "Find", "root%2Fcimv2%3AT_Other.Id=42,Name=\"a\""}, 400, "header-mismatch"},
+        {extrinsic, {"MethodCall", "1.0", "Find", "root%2Fcimv2%3AT_Thing"}, 400, "header-mismatch"},
+        {onClass, {"MethodCall", "1.0", "Find", "root%3AT_Thing.Id=42"}, 400, "header-mismatch"},
+    };
+    for (const Case& c : cases) {
+        const ProtocolRefusal r = checkCimHeaders(c.headers, c.request);
+        const std::string what = c.headers.method.value_or("-") + " " + c.headers.object.value_or("-");
+        EXPECT_EQ(c.status, r.status) << what;
+        EXPECT_EQ(c.cimError, r.cimError) << what;
+    }
+}
+
 TEST(ValueConversion, TypesTextByTheDeclarationAndRefusesWhatDoesNotFit) {
     struct Good {
         const char* type;
@@ -290,6 +386,30 @@ TEST(CimXmlWriter, WritesInstancesAndErrorsAsWbemcliReadsThem) {
               err.find("<METHODRESPONSE NAME=\"RedirectSet\"><ERROR CODE=\"4\" DESCRIPTION=\"The length of X must "
                        "be &lt;= 15&#10;#CFG,&quot;k&quot;,&lt;15&gt;&amp;#\"/></METHODRESPONSE>"))
         << err;
+}
+
+TEST(CimXmlWriter, WritesWhatXmlCannotCarryAsReplacementCharacters) {
+    // Texts as a gateway may hold them: control bytes, a byte that is no
+    // UTF-8, a cut sequence, U+FFFF; beside characters that must stay.
+    const std::string bad = "a\x01" "b\x1B\xFF" "c\xC3 \xEF\xBF\xBF\t\xC3\xA9\xF0\x9F\x98\x80";
+    const std::string replaced = "a\uFFFD" "b\uFFFD\uFFFD" "c\uFFFD \uFFFD";
+    CIMInstance inst("T_Thing");
+    inst.setProperty("Note", CIMValue(String(bad.c_str())));
+    std::string out;
+    CimXmlWriter w(out, "h");
+    w.begin("1", false, "Find");
+    w.error(1, bad);
+    w.end();
+    w.begin("1", true, "GetInstance");
+    w.beginReturn();
+    w.instance(inst, nullptr);
+    w.endReturn();
+    w.end();
+    const std::string first = out.substr(0, out.find("<?xml", 1)), second = out.substr(first.size());
+    EXPECT_EQ("", xmlcheck::wellFormednessError(first)) << first;
+    EXPECT_EQ("", xmlcheck::wellFormednessError(second)) << second;
+    EXPECT_NE(std::string::npos, first.find("DESCRIPTION=\"" + replaced + "&#9;\xC3\xA9\xF0\x9F\x98\x80\"")) << first;
+    EXPECT_NE(std::string::npos, second.find("<VALUE>" + replaced + "\t\xC3\xA9\xF0\x9F\x98\x80</VALUE>")) << second;
 }
 
 TEST(CimXmlWriter, WritesClassesWithKeysAndTypedMethodParameters) {

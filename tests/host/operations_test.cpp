@@ -22,6 +22,7 @@
 #include "HostLogger.hpp"
 #include "MofParser.hpp"
 #include "ProviderManager.hpp"
+#include "StrictXml.hpp"
 #include "TestSupport.hpp"
 
 using namespace cimhost;
@@ -133,7 +134,9 @@ struct Host {
         const std::string body =
             "<?xml version=\"1.0\" encoding=\"utf-8\" ?><CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
             "<MESSAGE ID=\"77\" PROTOCOLVERSION=\"1.0\"><SIMPLEREQ>" + inner + "</SIMPLEREQ></MESSAGE></CIM>";
-        return ops.handle(body.data(), body.size(), "127.0.0.1:5988");
+        const std::string answer = ops.handle(body.data(), body.size(), "127.0.0.1:5988");
+        EXPECT_EQ("", xmlcheck::wellFormednessError(answer)) << answer;
+        return answer;
     }
     std::string intrinsic(const std::string& method, const std::string& params, const std::string& ns = "root/cimv2") const {
         std::string nsXml;
@@ -232,6 +235,43 @@ TEST(Operations, TypesWhatGoesToTheProviderAndCompletesWhatComesBack) {
         EXPECT_TRUE(contains(answer, "<ERROR CODE=\"4\" DESCRIPTION=\"property Level: ")) << level << answer;
     }
     EXPECT_TRUE(h.seen.calls.empty());
+}
+
+// The path names the instance a modify changes; the instance's own keys only
+// have to agree with it. Names are found by hash: properties the class does
+// not declare are passed over, one named twice is refused.
+TEST(Operations, ModifiesOnlyTheInstanceItsPathNames) {
+    Host h;
+    auto modify = [&](const std::string& path, const std::string& properties) {
+        return h.intrinsic("ModifyInstance", "<IPARAMVALUE NAME=\"ModifiedInstance\"><VALUE.NAMEDINSTANCE>" + path +
+                                                 "<INSTANCE CLASSNAME=\"T_Thing\">" + properties +
+                                                 "</INSTANCE></VALUE.NAMEDINSTANCE></IPARAMVALUE>");
+    };
+    const std::string nameB = "<PROPERTY NAME=\"Name\" TYPE=\"string\"><VALUE>b</VALUE></PROPERTY>";
+    const std::string level = "<PROPERTY NAME=\"Level\" TYPE=\"uint8\"><VALUE>5</VALUE></PROPERTY>";
+    const struct {
+        std::string path, properties, description;
+    } refused[] = {
+        {kThingA, nameB + level, "the instance's key Name differs from its path"},
+        {kThingA, "<PROPERTY NAME=\"Name\" TYPE=\"string\"></PROPERTY>" + level, "the instance's key Name differs from its path"},
+        {"<INSTANCENAME CLASSNAME=\"T_Unserved\"><KEYBINDING NAME=\"Name\"><KEYVALUE>a</KEYVALUE></KEYBINDING></INSTANCENAME>",
+         level, "the instance path names another class than the instance"},
+        {"<INSTANCENAME CLASSNAME=\"T_Thing\"></INSTANCENAME>", nameB, "the instance path lacks the key Name"},
+        {kThingA, level + "<PROPERTY NAME=\"level\" TYPE=\"uint8\"><VALUE>6</VALUE></PROPERTY>", "property level given twice"},
+    };
+    for (const auto& r : refused) {
+        const std::string answer = modify(r.path, r.properties);
+        EXPECT_TRUE(contains(answer, "<ERROR CODE=\"4\" DESCRIPTION=\"" + r.description + "\"/>")) << answer;
+    }
+    EXPECT_TRUE(h.seen.calls.empty());
+
+    // A key the instance leaves out comes from the path; undeclared properties stay behind.
+    const std::string done = modify(kThingA, level + "<PROPERTY NAME=\"Bogus\" TYPE=\"uint8\"><VALUE>x</VALUE></PROPERTY>");
+    EXPECT_TRUE(contains(done, "<IMETHODRESPONSE NAME=\"ModifyInstance\"></IMETHODRESPONSE>")) << done;
+    ASSERT_TRUE(h.seen.modified);
+    EXPECT_EQ(CIMValue(String("a")), h.seen.modified.getPropertyValue("Name"));
+    EXPECT_EQ(CIMValue(UInt8(5)), h.seen.modified.getPropertyValue("Level"));
+    EXPECT_FALSE(h.seen.modified.getProperty("Bogus"));
 }
 
 TEST(Operations, CarriesTheProvidersErrorTextUnchanged) {
@@ -378,6 +418,27 @@ TEST(ProviderManager, AFailedInitialisationKeepsNothingAndIsTriedAgain) {
     EXPECT_NO_THROW(providers.acquire("F"));
     EXPECT_EQ(2, tries.load());
     EXPECT_EQ(2u, providers.creations("F"));
+}
+
+// The log file is the user's own (0600) unless the group is to read it too
+// (0640); a file left by an earlier run ends with the mode asked for, and a
+// device keeps its own.
+TEST(HostLog, FileGetsExactlyTheModeAskedFor) {
+    testsupport::ScratchDir dir;
+    auto modeOf = [](const std::string& path) {
+        return static_cast<unsigned>(std::filesystem::status(path).permissions() & std::filesystem::perms::mask);
+    };
+    const std::string path = dir.file("host.log");
+    { HostLogger log(path, E_ERROR_LEVEL); }
+    EXPECT_EQ(0600u, modeOf(path));
+    { HostLogger log(path, E_ERROR_LEVEL, 0640); }
+    EXPECT_EQ(0640u, modeOf(path));
+    std::filesystem::permissions(path, std::filesystem::perms::all);
+    { HostLogger log(path, E_ERROR_LEVEL); }
+    EXPECT_EQ(0600u, modeOf(path));
+    const unsigned devNull = modeOf("/dev/null");
+    EXPECT_NO_THROW(HostLogger("/dev/null", E_ERROR_LEVEL));
+    EXPECT_EQ(devNull, modeOf("/dev/null"));
 }
 
 }  // namespace
