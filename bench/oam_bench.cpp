@@ -19,7 +19,7 @@
 #include "FakeGateway.hpp"
 #include "HulMfw.h"
 #include "ZepOam.h"
-#include "ZepOamUsrlib.h"
+#include "ZepRecords.h"
 
 namespace {
 
@@ -117,10 +117,9 @@ std::string eventBodyHex() {
     t.setMoType(ZEP_MOTYPE_CEDAR);
     t.setBUID("bench");
     const sZepToOamEvents e = sZepToOamEvents::ipsetRecord(t);
-    unsigned char body[12 + sZepToOamEvents::kSize] = {};
-    const uint32_t mark = 3;
-    std::memcpy(body, &mark, 4);
-    std::memcpy(body + 12, e.data(), e.size());
+    unsigned char body[ZEP_EVENT_BODY_LENGTH] = {};
+    zeprec::storeU32(body, ZEP_ENVELOPE_MARK);
+    std::memcpy(body + ZEP_BODY_CODE_OFFSET, e.data(), e.size());
     return faketest::toHex(body, sizeof body);
 }
 

@@ -8,20 +8,16 @@
 #include <vector>
 
 #include "GatewayInput.hpp"
-#include "ZepOamUsrlib.h"
 #include "ZepRecords.h"
 
 namespace fuzzinput {
 
-// Envelope bytes before the event record in a message body.
-inline constexpr uint32_t kEnvelopeHead = ZEP_ENVELOPE_CODE_OFFSET - ZEP_ENVELOPE_MARK_OFFSET;
-
 // The body of a class-4 message carrying event, as the gateway writes one:
 // the envelope's mark word, zero flag and reserved words, the whole record.
 inline std::vector<uint8_t> messageBody(const sZepToOamEvents& event) {
-    std::vector<uint8_t> body(kEnvelopeHead + sZepToOamEvents::kSize, 0);
+    std::vector<uint8_t> body(ZEP_EVENT_BODY_LENGTH, 0);
     zeprec::storeU32(body.data(), ZEP_ENVELOPE_MARK);
-    std::memcpy(body.data() + kEnvelopeHead, event.data(), sZepToOamEvents::kSize);
+    std::memcpy(body.data() + ZEP_BODY_CODE_OFFSET, event.data(), sZepToOamEvents::kSize);
     return body;
 }
 

@@ -94,11 +94,11 @@ HUL_RESULT HulMfwCleanup(void) { return 0; }
 // Checks the request against what its code carries, then drops it.
 HUL_RESULT HulMfwSendMessage(HUL_PROCESS_HANDLE, uint16_t msgClass, uint32_t, void* buffer, uint32_t length) {
     if (msgClass != ZEP_MFW_CLASS_ENVELOPE) return 0;
-    if (!buffer || length < ZEP_ENVELOPE_OVERHEAD || length > HUL_MFW_MAX_BODY)
+    if (!buffer || length < ZEP_BODY_PAYLOAD_OFFSET || length > HUL_MFW_MAX_BODY)
         finding("request envelope", "length " + std::to_string(length));
     const unsigned char* bytes = static_cast<const unsigned char*>(buffer);
     const uint32_t code = zeprec::loadU32(bytes + ZEP_ENVELOPE_CODE_OFFSET);
-    const uint32_t payload = length - ZEP_ENVELOPE_OVERHEAD;
+    const uint32_t payload = length - ZEP_BODY_PAYLOAD_OFFSET;
     bool fits = false;
     switch (code) {
     case ZEP_REQ_SET_SETTING_ITEM:

@@ -29,7 +29,7 @@ Writer& message(Writer& w, const sZepToOamEvents& event) {
 }
 Writer& shortMessage(Writer& w, const sZepToOamEvents& event, uint16_t recordBytes) {
     std::vector<uint8_t> body = messageBody(event);
-    body.resize(kEnvelopeHead + recordBytes);
+    body.resize(ZEP_BODY_CODE_OFFSET + recordBytes);
     return w.op(kOpMessage).u16(static_cast<uint16_t>(body.size())).bytes(body.data(), body.size());
 }
 Writer& enumerate(Writer& w, Class c, bool names = false) { return w.op(kOpEnum).byte(c).byte(names ? 1 : 0); }

@@ -1,12 +1,8 @@
 // The gateway half of the transport: waits for the gateway process "zep" and
 // its link-up event, watches that the gateway stays (the listener task
 // "OamZepUsrlibLstner"), turns incoming class-4 messages into event records
-// for the connection's callback, and wraps outgoing requests in the envelope.
-//
-// Envelope of a class-4 message, offsets from the start of the framework
-// buffer (the framework's 24-byte header first), words in host order:
-//   24 word 3 (requests), 28 flag / value, 32 reserved (0), 36 request code or
-//   event record. The length given to the framework counts from offset 24.
+// for the connection's callback, and wraps outgoing requests in the envelope
+// (ZepRecords.h).
 //
 // ZepOamUsrlibSend may be called from any thread. ConnectToZep is called by
 // the connection task; the callbacks are called by the framework.
@@ -16,19 +12,6 @@
 #include <cstdint>
 
 #include "ZepRecords.h"
-
-inline constexpr uint16_t ZEP_MFW_CLASS_ENVELOPE = 4;
-inline constexpr uint32_t ZEP_ENVELOPE_MARK = 3;         // word at offset 24 of a request
-inline constexpr uint32_t ZEP_ENVELOPE_MARK_OFFSET = 24;
-inline constexpr uint32_t ZEP_ENVELOPE_FLAG_OFFSET = 28;
-inline constexpr uint32_t ZEP_ENVELOPE_RESERVED_OFFSET = 32;
-inline constexpr uint32_t ZEP_ENVELOPE_CODE_OFFSET = 36;  // request code / event record
-inline constexpr uint32_t ZEP_ENVELOPE_PAYLOAD_OFFSET = 40;
-inline constexpr uint32_t ZEP_ENVELOPE_BUFFER_SIZE = 2048;
-// Envelope bytes counted in a message's length besides the payload.
-inline constexpr uint32_t ZEP_ENVELOPE_OVERHEAD = ZEP_ENVELOPE_PAYLOAD_OFFSET - 24;
-inline constexpr uint32_t ZEP_ENVELOPE_MAX_PAYLOAD =
-    ZEP_ENVELOPE_BUFFER_SIZE - ZEP_ENVELOPE_PAYLOAD_OFFSET;  // 2008
 
 // Receives every event: the record (valid during the call only) and the word
 // at offset 28 of its message (0 for the locally raised link-down).

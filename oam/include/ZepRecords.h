@@ -1,6 +1,8 @@
 // Layouts and codes of everything exchanged with the gateway process "zep":
-// the event record every handler receives, the terminal and settings records
-// it carries, and the request payloads sent with ZepOamSend.
+// the envelope of its messages, the event record every handler receives, the
+// terminal and settings records it carries, and the request payloads sent
+// with ZepOamSend. Both sides of the link, and whatever plays the gateway,
+// take the layout from here (CMake target zep_wire).
 //
 // Every layout is packed and in host byte order (the gateway shares the host
 // with us). Each record is a plain byte array of exactly the record's size,
@@ -38,6 +40,28 @@ inline constexpr uint32_t ZEP_REQ_REDIRECT_IPSET = 5;    // sZepIPSetRedirect
 inline constexpr uint32_t ZEP_REQ_GET_MODE = 7;          // sZepSettingsRequest(0)
 inline constexpr uint32_t ZEP_REQ_GET_SETTINGS = 8;      // sZepSettingsRequest(MoType)
 inline constexpr uint32_t ZEP_REQ_GET_IPSET_TABLE = 9;   // sZepIPSetTableRequest
+
+// The envelope. Every message to or from the gateway is of framework class 4
+// and starts, after the framework's own 24-byte header, with four words in
+// host order: the mark 3; the flag of a request, or the value an event hands
+// to the link's callback; a reserved word, 0; then the request code and its
+// payload, or the whole event record. Offsets from the start of the
+// framework's buffer; the length given to the framework counts from the mark.
+inline constexpr uint16_t ZEP_MFW_CLASS_ENVELOPE = 4;
+inline constexpr uint32_t ZEP_ENVELOPE_MARK = 3;
+inline constexpr uint32_t ZEP_ENVELOPE_MARK_OFFSET = 24;
+inline constexpr uint32_t ZEP_ENVELOPE_FLAG_OFFSET = 28;
+inline constexpr uint32_t ZEP_ENVELOPE_RESERVED_OFFSET = 32;
+inline constexpr uint32_t ZEP_ENVELOPE_CODE_OFFSET = 36;  // request code / event record
+inline constexpr uint32_t ZEP_ENVELOPE_PAYLOAD_OFFSET = 40;
+inline constexpr uint32_t ZEP_ENVELOPE_BUFFER_SIZE = 2048;
+inline constexpr uint32_t ZEP_ENVELOPE_MAX_PAYLOAD =
+    ZEP_ENVELOPE_BUFFER_SIZE - ZEP_ENVELOPE_PAYLOAD_OFFSET;  // 2008
+// The same counted from the mark, in the message body a receiver finds past
+// the framework's header: where the code or event record starts (12), and
+// where a request's payload starts (16: the envelope's share of its length).
+inline constexpr uint32_t ZEP_BODY_CODE_OFFSET = ZEP_ENVELOPE_CODE_OFFSET - ZEP_ENVELOPE_MARK_OFFSET;
+inline constexpr uint32_t ZEP_BODY_PAYLOAD_OFFSET = ZEP_ENVELOPE_PAYLOAD_OFFSET - ZEP_ENVELOPE_MARK_OFFSET;
 
 // Call-server types (MoType). Any other value selects no class.
 inline constexpr uint32_t ZEP_MOTYPE_CEDAR = 0;
@@ -360,6 +384,9 @@ static_assert(sizeof(sZepToOamEvents) == 336 && alignof(sZepToOamEvents) == 1);
 static_assert(sZepToOamEvents::kSettingsRecord + sZepCedarCache::kSize == sZepToOamEvents::kSize,
               "the Cedar settings fill the payload exactly");
 static_assert(sZepToOamEvents::kIPSetRecord + sZepIPSetTableGet::kSize <= sZepToOamEvents::kSize);
+// The body length of a message carrying a whole event record, as the
+// gateway sends every event.
+inline constexpr uint32_t ZEP_EVENT_BODY_LENGTH = ZEP_BODY_CODE_OFFSET + sZepToOamEvents::kSize;
 
 // ---- Request payloads. length() is the number of bytes to send. ----
 

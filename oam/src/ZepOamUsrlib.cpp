@@ -24,11 +24,10 @@ constexpr std::chrono::milliseconds kStopWait{10000};
 // Offsets inside a received framework buffer.
 constexpr uint32_t kSenderOffset = HUL_MFW_SENDER_OFFSET;
 constexpr uint32_t kEventOffset = ZEP_ENVELOPE_CODE_OFFSET;
-// Body bytes (counted from offset 24) needed for the event type, and for a
-// complete event record.
-constexpr uint32_t kBodyToEvent = kEventOffset - HUL_MFW_HEADER_SIZE;
-constexpr uint32_t kMinBody = kBodyToEvent + 4;
-constexpr uint32_t kFullBody = kBodyToEvent + sZepToOamEvents::kSize;
+static_assert(ZEP_ENVELOPE_MARK_OFFSET == HUL_MFW_HEADER_SIZE, "the envelope follows the framework's header");
+// Body bytes needed for the event type, and for a complete event record.
+constexpr uint32_t kMinBody = ZEP_BODY_CODE_OFFSET + 4;
+constexpr uint32_t kFullBody = ZEP_EVENT_BODY_LENGTH;
 
 // The link record. Its words are shared by the connection task, the
 // listener, the framework's dispatching task and every sending thread.
@@ -265,7 +264,7 @@ void ZepOamUsrlibCallback(uint16_t, uint32_t length, void* message, uint32_t) {
         // A short message: the handlers read whole records, so they get the
         // bytes that came followed by zeros.
         sZepToOamEvents event = zeprec::fromBytes<sZepToOamEvents>(bytes + kEventOffset,
-                                                                   length - kBodyToEvent);
+                                                                   length - ZEP_BODY_CODE_OFFSET);
         cb(&event, value);
     }
 }
@@ -279,7 +278,7 @@ uint32_t ZepOamUsrlibSend(uint32_t code, const void* payload, uint32_t length, u
     zeprec::storeU32(buffer + ZEP_ENVELOPE_CODE_OFFSET, code);
     if (length) std::memcpy(buffer + ZEP_ENVELOPE_PAYLOAD_OFFSET, payload, length);
     return HulMfwSendMessage(l.gatewayProcess.load(), ZEP_MFW_CLASS_ENVELOPE, 0, buffer,
-                             length + ZEP_ENVELOPE_OVERHEAD);
+                             length + ZEP_BODY_PAYLOAD_OFFSET);
 }
 
 namespace zepoam_detail {

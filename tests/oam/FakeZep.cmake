@@ -3,5 +3,5 @@
 # tests and by the benchmarks; included wherever it is first needed.
 if(NOT TARGET fake_zep)
   add_executable(fake_zep ${CMAKE_CURRENT_LIST_DIR}/fake_zep.cpp)
-  target_link_libraries(fake_zep PRIVATE HulShared Threads::Threads)
+  target_link_libraries(fake_zep PRIVATE zep_wire HulShared Threads::Threads)
 endif()

@@ -42,13 +42,9 @@
 #include <vector>
 
 #include "HulMfwStandIn.h"
+#include "ZepRecords.h"
 
 namespace {
-
-constexpr uint16_t kEnvelopeClass = 4;
-constexpr uint32_t kEventLinkUp = 4;
-constexpr uint32_t kRequestGetMode = 7;
-constexpr size_t kEnvelopeHead = 12;  // mark, value, reserved before the record
 
 std::mutex gOut;
 std::atomic<uint64_t> gRequests{0};
@@ -89,13 +85,6 @@ bool fromHex(const std::string& hex, std::vector<unsigned char>* out) {
     return true;
 }
 
-uint32_t loadU32(const unsigned char* p) {
-    uint32_t v;
-    memcpy(&v, p, 4);
-    return v;
-}
-void storeU32(unsigned char* p, uint32_t v) { memcpy(p, &v, 4); }
-
 // Sends body as a message of msgClass; the framework header is room only.
 HUL_RESULT sendBody(HUL_PROCESS_HANDLE to, uint16_t msgClass, const std::vector<unsigned char>& body) {
     std::vector<unsigned char> buffer(HUL_MFW_HEADER_SIZE + body.size());
@@ -103,25 +92,24 @@ HUL_RESULT sendBody(HUL_PROCESS_HANDLE to, uint16_t msgClass, const std::vector<
     return HulMfwSendMessage(to, msgClass, 0, buffer.data(), static_cast<uint32_t>(body.size()));
 }
 
-// An event record in the envelope: the gateway writes 3 in the first word as
-// requests do, 0 for the value handed to the callback and the reserved word.
-std::vector<unsigned char> envelope(const std::vector<unsigned char>& record) {
-    std::vector<unsigned char> body(kEnvelopeHead + record.size(), 0);
-    storeU32(body.data(), 3);
-    if (!record.empty()) memcpy(body.data() + kEnvelopeHead, record.data(), record.size());
+// An event record in the envelope: the gateway writes the mark as requests
+// do, 0 for the value handed to the callback and the reserved word.
+std::vector<unsigned char> envelope(const unsigned char* record, size_t size) {
+    std::vector<unsigned char> body(ZEP_BODY_CODE_OFFSET + size, 0);
+    zeprec::storeU32(body.data(), ZEP_ENVELOPE_MARK);
+    if (size) memcpy(body.data() + ZEP_BODY_CODE_OFFSET, record, size);
     return body;
 }
 
 std::vector<unsigned char> linkUpBody() {
-    std::vector<unsigned char> record(336, 0);
-    storeU32(record.data(), kEventLinkUp);
-    return envelope(record);
+    const sZepToOamEvents linkUp = sZepToOamEvents::ofType(ZEP_EVT_LINK_UP);
+    return envelope(linkUp.data(), linkUp.size());
 }
 
 void onEnvelope(uint16_t, uint32_t length, void* message, uint32_t sender) {
-    const unsigned char* body = static_cast<unsigned char*>(message) + HUL_MFW_HEADER_SIZE;
+    const unsigned char* body = static_cast<unsigned char*>(message) + ZEP_ENVELOPE_MARK_OFFSET;
     gRequests.fetch_add(1);
-    if (length >= 16 && loadU32(body + 12) == kRequestGetMode) {
+    if (length >= ZEP_BODY_PAYLOAD_OFFSET && zeprec::loadU32(body + ZEP_BODY_CODE_OFFSET) == ZEP_REQ_GET_MODE) {
         std::lock_guard<std::mutex> lock(gAnnounceMutex);
         gAnnounceTo.clear();
         gAnnounceChanged.notify_all();
@@ -147,7 +135,7 @@ void announceLoop() {
         const auto interval = std::chrono::milliseconds(gAnnounceMs);
         lock.unlock();
         HUL_PROCESS_HANDLE h = 0;
-        if (HulMfwGetProcessHandle(to.c_str(), &h) == 0) sendBody(h, kEnvelopeClass, linkUpBody());
+        if (HulMfwGetProcessHandle(to.c_str(), &h) == 0) sendBody(h, ZEP_MFW_CLASS_ENVELOPE, linkUpBody());
         lock.lock();
         gAnnounceChanged.wait_for(lock, interval, [&] { return gStop.load() || gAnnounceTo != to; });
     }
@@ -172,7 +160,7 @@ std::string run(const std::string& line) {
 
     if (cmd == "linkup") {
         if (!target(&to, &rc)) return errorOf(rc);
-        rc = sendBody(to, kEnvelopeClass, linkUpBody());
+        rc = sendBody(to, ZEP_MFW_CLASS_ENVELOPE, linkUpBody());
         return rc ? errorOf(rc) : "ok";
     }
     if (cmd == "announce") {
@@ -194,7 +182,7 @@ std::string run(const std::string& line) {
     if (cmd == "event") {
         if (!target(&to, &rc)) return errorOf(rc);
         if (!(in >> hex) || !fromHex(hex, &bytes)) return "error usage";
-        rc = sendBody(to, kEnvelopeClass, envelope(bytes));
+        rc = sendBody(to, ZEP_MFW_CLASS_ENVELOPE, envelope(bytes.data(), bytes.size()));
         return rc ? errorOf(rc) : "ok";
     }
     if (cmd == "send" || cmd == "flood") {
@@ -236,7 +224,7 @@ int main(int argc, char** argv) {
         say("error join " + std::to_string(rc));
         return 1;
     }
-    HulMfwRegisterCallback(kEnvelopeClass, onEnvelope);
+    HulMfwRegisterCallback(ZEP_MFW_CLASS_ENVELOPE, onEnvelope);
     HUL_PROCESS_HANDLE own = 0;
     HulMfwGetProcessHandle(nullptr, &own);
 

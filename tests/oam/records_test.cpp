@@ -9,6 +9,14 @@
 
 #include "ZepRecords.h"
 
+// Both ends take the envelope from these constants, so a change to one would
+// go unnoticed between them: they are pinned here.
+static_assert(ZEP_MFW_CLASS_ENVELOPE == 4 && ZEP_ENVELOPE_MARK == 3 && ZEP_ENVELOPE_MARK_OFFSET == 24 &&
+              ZEP_ENVELOPE_FLAG_OFFSET == 28 && ZEP_ENVELOPE_RESERVED_OFFSET == 32 &&
+              ZEP_ENVELOPE_CODE_OFFSET == 36 && ZEP_ENVELOPE_PAYLOAD_OFFSET == 40 &&
+              ZEP_ENVELOPE_BUFFER_SIZE == 2048);
+static_assert(ZEP_BODY_CODE_OFFSET == 12 && ZEP_BODY_PAYLOAD_OFFSET == 16 && ZEP_EVENT_BODY_LENGTH == 12 + 336);
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;

@@ -21,7 +21,7 @@ void record(sZepToOamEvents* event, uint32_t value) {
 TEST_F(LinkTest, WithoutTheLengthEveryMessageIsDeliveredWhole) {
     init();
     ASSERT_EQ(ZEP_OAM_GATEWAY_NOT_FOUND, ConnectToZep(0, 0, 0, 1, record));
-    std::vector<unsigned char> message(HUL_MFW_HEADER_SIZE + 12 + sZepToOamEvents::kSize, 0xAB);
+    std::vector<unsigned char> message(ZEP_ENVELOPE_CODE_OFFSET + sZepToOamEvents::kSize, 0xAB);
     zeprec::storeU32(&message[ZEP_ENVELOPE_FLAG_OFFSET], 0x1234);
     zeprec::storeU32(&message[ZEP_ENVELOPE_CODE_OFFSET], ZEP_EVT_MODE_RECORD);
     for (uint32_t argument : {0u, 3u, 0xFFFFFFFFu}) {

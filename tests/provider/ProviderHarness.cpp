@@ -143,15 +143,15 @@ void resetCaches() {
 
 extern "C" HUL_RESULT HulMfwSendMessage(HUL_PROCESS_HANDLE destination, uint16_t msgClass, uint32_t flags,
                                         void* buffer, uint32_t length) {
-    if (msgClass == 4 && buffer != 0 && length >= 16) {
+    if (msgClass == ZEP_MFW_CLASS_ENVELOPE && buffer != 0 && length >= ZEP_BODY_PAYLOAD_OFFSET) {
         // Requests to the gateway: the harness plays a gateway that takes
         // them, or refuses them as a test asks.
         const uint32_t rc = providertest::nextSendResult();
         if (rc != 0) return rc;
-        const unsigned char* envelope = static_cast<const unsigned char*>(buffer) + HUL_MFW_HEADER_SIZE;
+        const unsigned char* envelope = static_cast<const unsigned char*>(buffer) + ZEP_ENVELOPE_MARK_OFFSET;
         providertest::SentRequest r;
-        std::memcpy(&r.code, envelope + 12, 4);
-        r.payload.assign(envelope + 16, envelope + length);
+        std::memcpy(&r.code, envelope + ZEP_BODY_CODE_OFFSET, 4);
+        r.payload.assign(envelope + ZEP_BODY_PAYLOAD_OFFSET, envelope + length);
         providertest::record(&providertest::Captures::requests, std::move(r));
         return 0;
     }

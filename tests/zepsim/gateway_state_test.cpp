@@ -15,10 +15,10 @@ namespace {
 // end shows up under the address sanitizer.
 template <class Payload>
 std::vector<unsigned char> request(uint32_t code, const Payload& payload, std::size_t length) {
-    std::vector<unsigned char> body(kEnvelopeHead + length, 0);
-    zeprec::storeU32(body.data(), 3);
-    zeprec::storeU32(body.data() + 12, code);
-    std::memcpy(body.data() + kEnvelopeHead, payload.data(), length);
+    std::vector<unsigned char> body(ZEP_BODY_PAYLOAD_OFFSET + length, 0);
+    zeprec::storeU32(body.data(), ZEP_ENVELOPE_MARK);
+    zeprec::storeU32(body.data() + ZEP_BODY_CODE_OFFSET, code);
+    std::memcpy(body.data() + ZEP_BODY_PAYLOAD_OFFSET, payload.data(), length);
     return body;
 }
 
@@ -188,7 +188,7 @@ TEST(GatewayState, EveryTruncationOfEveryRequestIsRefusedWithinItsBytes) {
             const std::vector<unsigned char> cut(whole.begin(), whole.begin() + static_cast<long>(n));
             const RequestOutcome o = g.handleRequest(n ? cut.data() : nullptr, n);
             // Only the mode request has no payload to cut.
-            if (f.code != ZEP_REQ_GET_MODE || n < kEnvelopeHead) {
+            if (f.code != ZEP_REQ_GET_MODE || n < ZEP_BODY_PAYLOAD_OFFSET) {
                 EXPECT_TRUE(o.malformed) << "code " << f.code << ", " << n << " bytes";
             }
         }

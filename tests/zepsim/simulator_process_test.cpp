@@ -18,10 +18,10 @@ const char kPeer[] = "fakeoam";
 
 // A request body as the provider's link sends it, in hex for fake_zep.
 std::string requestHex(uint32_t code, const unsigned char* payload, std::size_t length) {
-    std::vector<unsigned char> body(16 + length, 0);
-    zeprec::storeU32(body.data(), 3);
-    zeprec::storeU32(body.data() + 12, code);
-    if (length) std::memcpy(body.data() + 16, payload, length);
+    std::vector<unsigned char> body(ZEP_BODY_PAYLOAD_OFFSET + length, 0);
+    zeprec::storeU32(body.data(), ZEP_ENVELOPE_MARK);
+    zeprec::storeU32(body.data() + ZEP_BODY_CODE_OFFSET, code);
+    if (length) std::memcpy(body.data() + ZEP_BODY_PAYLOAD_OFFSET, payload, length);
     return faketest::toHex(body.data(), body.size());
 }
 

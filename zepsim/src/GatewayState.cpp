@@ -241,13 +241,13 @@ sZepToOamEvents GatewayState::settingsEvent(CallServer t) const {
 }
 
 RequestOutcome GatewayState::handleRequest(const unsigned char* body, std::size_t length) {
-    if (body == nullptr || length < kEnvelopeHead)
+    if (body == nullptr || length < ZEP_BODY_PAYLOAD_OFFSET)
         return refuse(0, "message of " + std::to_string(length) + " bytes is shorter than the envelope");
     const uint32_t mark = zeprec::loadU32(body);
-    const uint32_t code = zeprec::loadU32(body + 12);
-    if (mark != 3) return refuse(code, "envelope mark " + hexWord(mark) + " is not 3");
-    const unsigned char* payload = body + kEnvelopeHead;
-    const std::size_t size = length - kEnvelopeHead;
+    const uint32_t code = zeprec::loadU32(body + ZEP_BODY_CODE_OFFSET);
+    if (mark != ZEP_ENVELOPE_MARK) return refuse(code, "envelope mark " + hexWord(mark) + " is not 3");
+    const unsigned char* payload = body + ZEP_BODY_PAYLOAD_OFFSET;
+    const std::size_t size = length - ZEP_BODY_PAYLOAD_OFFSET;
 
     switch (code) {
         case ZEP_REQ_GET_MODE: {

@@ -10,7 +10,6 @@ namespace zepsim {
 
 namespace {
 
-constexpr uint16_t kEnvelopeClass = 4;
 // The framework's callbacks are plain functions: they reach the one simulator
 // of the process through this pointer, set while it is joined.
 std::atomic<Simulator*> gSimulator{nullptr};
@@ -42,7 +41,7 @@ HUL_RESULT Simulator::join() {
     }
     joined_ = true;
     HulMfwGetProcessHandle(nullptr, &own_);
-    HulMfwRegisterCallback(kEnvelopeClass, &Simulator::onMessage);
+    HulMfwRegisterCallback(ZEP_MFW_CLASS_ENVELOPE, &Simulator::onMessage);
     receiver_ = std::thread([this] { receiveLoop(); });
     announcer_ = std::thread([this] { announceLoop(); });
     return 0;
@@ -67,7 +66,7 @@ void Simulator::leave() {
 void Simulator::onMessage(uint16_t, uint32_t length, void* message, uint32_t sender) {
     Simulator* sim = gSimulator.load();
     if (!sim || !message) return;
-    sim->handleMessage(length, static_cast<const unsigned char*>(message) + HUL_MFW_HEADER_SIZE, sender);
+    sim->handleMessage(length, static_cast<const unsigned char*>(message) + ZEP_ENVELOPE_MARK_OFFSET, sender);
 }
 
 void Simulator::handleMessage(uint32_t length, const unsigned char* body, uint32_t sender) {
@@ -128,16 +127,15 @@ void Simulator::announceLoop() {
 }
 
 HUL_RESULT Simulator::sendEvent(HUL_PROCESS_HANDLE to, const unsigned char* record, std::size_t length) {
-    unsigned char buffer[HUL_MFW_HEADER_SIZE + kEventHead + sZepToOamEvents::kSize] = {};
-    unsigned char* body = buffer + HUL_MFW_HEADER_SIZE;
-    // The envelope's first word is 3 in both directions; the value handed to
+    unsigned char buffer[ZEP_ENVELOPE_MARK_OFFSET + ZEP_EVENT_BODY_LENGTH] = {};
+    // The envelope's mark is the same in both directions; the value handed to
     // the provider's callback and the reserved word stay 0. The record is
     // always sent at full size, so the provider never reads beyond a message.
-    zeprec::storeU32(body, 3);
-    std::memcpy(body + kEventHead, record, length < sZepToOamEvents::kSize ? length : sZepToOamEvents::kSize);
+    zeprec::storeU32(buffer + ZEP_ENVELOPE_MARK_OFFSET, ZEP_ENVELOPE_MARK);
+    std::memcpy(buffer + ZEP_ENVELOPE_CODE_OFFSET, record, length < sZepToOamEvents::kSize ? length : sZepToOamEvents::kSize);
     HUL_RESULT rc = HUL_ERR_TIMEOUT;
     for (int attempt = 0; attempt < kSendAttempts && rc == HUL_ERR_TIMEOUT && !stopping_.load(); ++attempt)
-        rc = HulMfwSendMessage(to, kEnvelopeClass, 0, buffer, kEventHead + sZepToOamEvents::kSize);
+        rc = HulMfwSendMessage(to, ZEP_MFW_CLASS_ENVELOPE, 0, buffer, ZEP_EVENT_BODY_LENGTH);
     if (rc == 0) {
         sent_.fetch_add(1);
     } else {
@@ -271,13 +269,13 @@ std::string Simulator::execute(const Command& c) {
         case CommandKind::RawFlood: {
             const HUL_PROCESS_HANDLE peer = peerHandle();
             if (!peer) return "error: no peer '" + options_.peer + "' to send to";
-            unsigned char buffer[HUL_MFW_HEADER_SIZE + kEventHead + sZepToOamEvents::kSize] = {};
+            unsigned char buffer[ZEP_ENVELOPE_MARK_OFFSET + ZEP_EVENT_BODY_LENGTH] = {};
             const auto start = std::chrono::steady_clock::now();
             uint32_t lost = 0;
             for (uint32_t i = 0; i < c.count; ++i) {
                 HUL_RESULT rc = HUL_ERR_TIMEOUT;
                 for (int attempt = 0; attempt < kSendAttempts && rc == HUL_ERR_TIMEOUT; ++attempt)
-                    rc = HulMfwSendMessage(peer, c.msgClass, 0, buffer, kEventHead + sZepToOamEvents::kSize);
+                    rc = HulMfwSendMessage(peer, c.msgClass, 0, buffer, ZEP_EVENT_BODY_LENGTH);
                 if (rc != 0) ++lost;
             }
             const auto us = std::chrono::duration_cast<std::chrono::microseconds>(

@@ -48,12 +48,6 @@ struct RequestOutcome {
     std::string note;       // one line for the log; empty when nothing to say
 };
 
-// Bytes of a framework message body (the envelope from offset 24 on) that
-// precede the request payload: mark 3, flag, reserved, request code.
-inline constexpr std::size_t kEnvelopeHead = 16;
-// Bytes before the event record in an event message: mark, value, reserved.
-inline constexpr std::size_t kEventHead = 12;
-
 class GatewayState {
 public:
     // Mode on, Cedar, default settings, no terminals.
@@ -91,8 +85,8 @@ public:
     sZepToOamEvents modeEvent() const { return sZepToOamEvents::modeRecord(mode_); }
     sZepToOamEvents settingsEvent(CallServer t) const;
 
-    // Handles one request message body (the envelope from offset 24 on, as
-    // the framework delivers it, length bytes). Never reads past length.
+    // Handles one request message body (from the envelope's mark on, as the
+    // framework delivers it, length bytes). Never reads past length.
     // Like the gateway, it reports data of the active call-server type only:
     // requests 8 and 9 for another type go unanswered, and set requests (1,
     // 4) for another type change the state without an answer, so that a
