@@ -5,6 +5,8 @@
 #include <mutex>
 #include <map>
 #include <set>
+#include <thread>
+#include <utility>
 
 #include "ZepOam.h"
 
@@ -12,7 +14,18 @@ namespace zep {
 
 namespace {
 
-thread_local PendingRequests* tCurrent = nullptr;
+// The current set of each thread that has one. Kept in a table rather than
+// in thread-local storage: the library is opened with dlopen, and the leak
+// checker of the address-sanitizer build misreads such a library's dynamic
+// thread-local blocks at exit. Scopes are few and short, so a scan will do.
+struct CurrentSets {
+    std::mutex mutex;
+    std::vector<std::pair<std::thread::id, PendingRequests*>> sets;  // innermost last per thread
+};
+CurrentSets& currentSets() {
+    static CurrentSets* const c = new CurrentSets;  // never destroyed, as the turns below
+    return *c;
+}
 
 // The order in which the change requests of one cached record go out: a turn
 // is taken under the class lock when a change is queued, and served in that
@@ -64,11 +77,36 @@ SendTurns& turns() {
 
 }  // namespace
 
-PendingRequests::Scope::Scope(PendingRequests& requests) : previous_(tCurrent) { tCurrent = &requests; }
+PendingRequests::Scope::Scope(PendingRequests& requests) {
+    CurrentSets& c = currentSets();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    c.sets.emplace_back(std::this_thread::get_id(), &requests);
+}
 
-PendingRequests::Scope::~Scope() { tCurrent = previous_; }
+PendingRequests::Scope::~Scope() {
+    CurrentSets& c = currentSets();
+    const std::thread::id self = std::this_thread::get_id();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    for (auto it = c.sets.rbegin(); it != c.sets.rend(); ++it) {
+        if (it->first == self) {
+            c.sets.erase(std::next(it).base());
+            return;
+        }
+    }
+}
 
-PendingRequests* PendingRequests::current() { return tCurrent; }
+PendingRequests* PendingRequests::current() {
+    CurrentSets& c = currentSets();
+    const std::thread::id self = std::this_thread::get_id();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    for (auto it = c.sets.rbegin(); it != c.sets.rend(); ++it)
+        if (it->first == self) return it->second;
+    return nullptr;
+}
+
+void PendingRequests::setChangeStart(const unsigned char* record, size_t size) {
+    changeStart_.assign(record, record + size);
+}
 
 PendingRequests::~PendingRequests() {
     if (turnRecord_ && !sent_) turns().end(turnRecord_, turn_);

@@ -70,7 +70,6 @@ public:
         Scope& operator=(const Scope&) = delete;
 
     private:
-        PendingRequests* previous_;
     };
 
     // The calling thread's current set, or null.
@@ -89,6 +88,11 @@ public:
     void addData(uint32_t code, const void* payload, size_t length);
 
     bool empty() const { return requests_.empty(); }
+
+    // The changed record as it was when the change began (see startChange of
+    // the terminals), or null.
+    void setChangeStart(const unsigned char* record, size_t size);
+    const unsigned char* changeStart() const { return changeStart_.empty() ? nullptr : changeStart_.data(); }
 
     // Remembers how many gateway records the changed object had seen once the
     // changes were made; restoreUndelivered() leaves an object alone that has
@@ -129,6 +133,7 @@ private:
     std::vector<Request> requests_;
     std::vector<Span> spans_;
     std::vector<unsigned char> bytes_;
+    std::vector<unsigned char> changeStart_;
     size_t delivered_ = 0;  // change requests delivered, in order
     uint32_t failedCode_ = 0;
     uint32_t count_ = 0;

@@ -113,7 +113,8 @@ public:
     }
 
     virtual int startChange() {
-        changeStart() = m_record;
+        if (PendingRequests* pending = PendingRequests::current())
+            pending->setChangeStart(m_record.data(), sZepIPSetTableGet::kSize);
         return kPropertyOk;
     }
 
@@ -122,8 +123,11 @@ public:
     // request that does not reach the gateway takes the change back (see
     // ZepPendingRequests.h). 0 or the failed send's code.
     virtual int endChange() {
+        const sZepIPSetTableGet unchanged = m_record;  // what a change without a start is measured against
+        const PendingRequests* pending = PendingRequests::current();
+        const unsigned char* start = pending && pending->changeStart() ? pending->changeStart() : unchanged.data();
         return static_cast<int>(requestChange(ZEP_REQ_SET_IPSET, sZepIPSetTableSet(m_record), m_record.data(),
-                                              changeStart().data(), sZepIPSetTableGet::kSize));
+                                              start, sZepIPSetTableGet::kSize));
     }
 
     virtual unsigned char* recordBytes() { return m_record.data(); }
@@ -227,12 +231,6 @@ private:
     // names one terminal, so both find the same object. Changed under the
     // class lock only (terminals come and go in the event handler); never
     // destroyed, as the handler may run until the process ends.
-    // The record as a change began on this thread (startChange).
-    static sZepIPSetTableGet& changeStart() {
-        static thread_local sZepIPSetTableGet record;
-        return record;
-    }
-
     static std::unordered_map<uint32_t, TerminalImpl*>& byDN() {
         static auto* index = new std::unordered_map<uint32_t, TerminalImpl*>;
         return *index;
