@@ -13,85 +13,31 @@
 
 #include <string>
 
-class QEL_ZEPCedarSetting;
+// clang-format off
+#define QEL_ZEPCedarSetting_PROPERTIES(P)                                          \
+    /* Name                Type            Access Field    Item Limits */          \
+    P(VoipTrunkAccessCode, std::string,    RW,    Text,    5,   zep::maxLength(16)) \
+    P(TestLocalModeTimeout, unsigned char, RW,    Number,  6,   zep::range(2, 10))  \
+    P(PrimaryNCSAddr,      std::string,    RW,    Address, 1,   zep::maxLength(16)) \
+    P(AlternateNCSAddr,    std::string,    RW,    Address, 2,   zep::maxLength(16)) \
+    P(NCSPort,             unsigned short, RW,    Number,  3,   zep::kNoLimits)     \
+    P(HeartBeatPort,       unsigned short, RW,    Number,  4,   zep::kNoLimits)     \
+    P(NodeId,              unsigned short, RW,    Number,  11,  zep::maxValue(9999)) \
+    P(H323Id,              std::string,    RW,    Text,    8,   zep::maxLength(256)) \
+    P(NPI,                 unsigned char,  RW,    Number,  9,   zep::maxValue(5))   \
+    P(TON,                 unsigned char,  RW,    Number,  10,  zep::maxValue(7))   \
+    P(AccessCodeLength,    unsigned int,   RW,    Number,  16,  zep::maxValue(34))
+// clang-format on
 
-class QEL_ZEPCedarSettingInstanceManager : public zep::SettingRegistry<QEL_ZEPCedarSetting> {
-public:
-    QEL_ZEPCedarSetting* createQEL_ZEPCedarSetting(const std::string& id) { return create(id); }
-    void destroyQEL_ZEPCedarSetting(QEL_ZEPCedarSetting* object) { destroy(object); }
+ZEP_SETTING_CLASS(QEL_ZEPCedarSetting)
+
+inline constexpr zep::SettingLogTexts kCedarSettingLog = {
+    "QEL_ZEPCedarSettingImplInstanceManager::ZepCallback: Adding a new entry",
+    0,
+    "QEL_ZEPCedarSettingImplInstanceManager::ZepCallback: dynamic_cast returned NULL",
+    0,
 };
 
-// The managed object: the defaults answer "no value" and "cannot set".
-class QEL_ZEPCedarSetting
-    : public zep::ManagedClass<QEL_ZEPCedarSetting, QEL_ZEPCedarSettingInstanceManager> {
-public:
-    explicit QEL_ZEPCedarSetting(const std::string& instanceID);
-    virtual ~QEL_ZEPCedarSetting();
-    virtual int startChange() { return zep::kPropertyOk; }
-    virtual int endChange() { return zep::kPropertyOk; }
-    virtual int getVoipTrunkAccessCode(std::string&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setVoipTrunkAccessCode(std::string) { return zep::kPropertyReadOnly; }
-    virtual int getTestLocalModeTimeout(unsigned char&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setTestLocalModeTimeout(unsigned char) { return zep::kPropertyReadOnly; }
-    virtual int getPrimaryNCSAddr(std::string&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setPrimaryNCSAddr(std::string) { return zep::kPropertyReadOnly; }
-    virtual int getAlternateNCSAddr(std::string&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setAlternateNCSAddr(std::string) { return zep::kPropertyReadOnly; }
-    virtual int getNCSPort(unsigned short&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setNCSPort(unsigned short) { return zep::kPropertyReadOnly; }
-    virtual int getHeartBeatPort(unsigned short&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setHeartBeatPort(unsigned short) { return zep::kPropertyReadOnly; }
-    virtual int getNodeId(unsigned short&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setNodeId(unsigned short) { return zep::kPropertyReadOnly; }
-    virtual int getH323Id(std::string&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setH323Id(std::string) { return zep::kPropertyReadOnly; }
-    virtual int getNPI(unsigned char&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setNPI(unsigned char) { return zep::kPropertyReadOnly; }
-    virtual int getTON(unsigned char&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setTON(unsigned char) { return zep::kPropertyReadOnly; }
-    virtual int getAccessCodeLength(unsigned int&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setAccessCodeLength(unsigned int) { return zep::kPropertyReadOnly; }
-    virtual int getInstanceID(std::string& value, zep::Qualifiers&) const {
-        return zep::copyKey(m_InstanceID, value);
-    }
-
-private:
-    std::string m_InstanceID;
-};
-
-// The cached Cedar settings record.
-class QEL_ZEPCedarSettingImpl : public zep::SettingImpl<QEL_ZEPCedarSetting, sZepCedarCache> {
-public:
-    explicit QEL_ZEPCedarSettingImpl(const sZepCedarCache& record);
-    virtual int getVoipTrunkAccessCode(std::string& value, zep::Qualifiers&) const;
-    virtual int setVoipTrunkAccessCode(std::string value);
-    virtual int getTestLocalModeTimeout(unsigned char& value, zep::Qualifiers&) const;
-    virtual int setTestLocalModeTimeout(unsigned char value);
-    virtual int getPrimaryNCSAddr(std::string& value, zep::Qualifiers&) const;
-    virtual int setPrimaryNCSAddr(std::string value);
-    virtual int getAlternateNCSAddr(std::string& value, zep::Qualifiers&) const;
-    virtual int setAlternateNCSAddr(std::string value);
-    virtual int getNCSPort(unsigned short& value, zep::Qualifiers&) const;
-    virtual int setNCSPort(unsigned short value);
-    virtual int getHeartBeatPort(unsigned short& value, zep::Qualifiers&) const;
-    virtual int setHeartBeatPort(unsigned short value);
-    virtual int getNodeId(unsigned short& value, zep::Qualifiers&) const;
-    virtual int setNodeId(unsigned short value);
-    virtual int getH323Id(std::string& value, zep::Qualifiers&) const;
-    virtual int setH323Id(std::string value);
-    virtual int getNPI(unsigned char& value, zep::Qualifiers&) const;
-    virtual int setNPI(unsigned char value);
-    virtual int getTON(unsigned char& value, zep::Qualifiers&) const;
-    virtual int setTON(unsigned char value);
-    virtual int getAccessCodeLength(unsigned int& value, zep::Qualifiers&) const;
-    virtual int setAccessCodeLength(unsigned int value);
-};
-
-class QEL_ZEPCedarSettingImplInstanceManager
-    : public zep::GatewayRegistry<QEL_ZEPCedarSettingInstanceManager,
-                                  QEL_ZEPCedarSettingImplInstanceManager> {
-public:
-    static void ZepCallback(sZepToOamEvents* event);
-};
+ZEP_SETTING_IMPL_CLASSES(QEL_ZEPCedarSetting, sZepCedarCache, kCedarSettingLog)
 
 #endif  // QEL_ZEPCEDARSETTING_H

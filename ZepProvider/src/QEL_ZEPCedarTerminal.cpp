@@ -1,60 +1,75 @@
 #include "QEL_ZEPCedarTerminal.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
+// The cached Cedar terminals by hardware address, so that the Cedar
+// address rule costs a lookup rather than a walk over the whole cache each
+// time a terminal is added. Not locked itself: it is changed and read under
+// the class lock only, as the terminals it lists are.
+class HardwareAddressIndex {
+public:
+    void add(const unsigned char* mac, QEL_ZEPCedarTerminalImpl* terminal) { holders_.emplace(key(mac), terminal); }
+
+    void remove(const unsigned char* mac, QEL_ZEPCedarTerminalImpl* terminal) {
+        auto range = holders_.equal_range(key(mac));
+        for (auto it = range.first; it != range.second; ++it) {
+            if (it->second == terminal) {
+                holders_.erase(it);
+                return;
+            }
+        }
+    }
+
+    // The terminals holding mac, in the order the registry iterates
+    // (ascending instance name, that is DeviceID, since the rest is common).
+    std::vector<QEL_ZEPCedarTerminalImpl*> holding(const unsigned char* mac) const {
+        std::vector<QEL_ZEPCedarTerminalImpl*> found;
+        auto range = holders_.equal_range(key(mac));
+        for (auto it = range.first; it != range.second; ++it) found.push_back(it->second);
+        if (found.size() > 1) {
+            std::sort(found.begin(), found.end(), [](const QEL_ZEPCedarTerminalImpl* a, const QEL_ZEPCedarTerminalImpl* b) {
+                std::string idA, idB;
+                zep::Qualifiers qualifiers;
+                a->getDeviceID(idA, qualifiers);
+                b->getDeviceID(idB, qualifiers);
+                return idA < idB;
+            });
+        }
+        return found;
+    }
+
+    size_t size() const { return holders_.size(); }
+
+private:
+    static uint64_t key(const unsigned char* mac) {
+        uint64_t k = 0;
+        for (size_t i = 0; i < sZepIPSetTableGet::kHWIDSize; ++i) k = (k << 8) | mac[i];
+        return k;
+    }
+
+    std::unordered_multimap<uint64_t, QEL_ZEPCedarTerminalImpl*> holders_;
+};
+
 // Never destroyed: the gateway link's tasks may deliver events until the
 // process ends, after static objects are gone.
-zep::HardwareAddressIndex<QEL_ZEPCedarTerminalImpl>& byHardwareAddress() {
-    static auto* index = new zep::HardwareAddressIndex<QEL_ZEPCedarTerminalImpl>;
+HardwareAddressIndex& byHardwareAddress() {
+    static auto* index = new HardwareAddressIndex;
     return *index;
 }
 
 }  // namespace
-
-QEL_ZEPCedarTerminal::QEL_ZEPCedarTerminal(const std::string& systemCreationClassName,
-                                           const std::string& systemName,
-                                           const std::string& creationClassName, const std::string& deviceID)
-    : m_SystemCreationClassName(systemCreationClassName),
-      m_SystemName(systemName),
-      m_CreationClassName(creationClassName),
-      m_DeviceID(deviceID) {
-    theInstanceManager->add(this);
-}
-
-QEL_ZEPCedarTerminal::~QEL_ZEPCedarTerminal() { theInstanceManager->remove(this); }
 
 QEL_ZEPCedarTerminalImpl::QEL_ZEPCedarTerminalImpl(const sZepIPSetTableGet& record) : TerminalImpl(record) {
     byHardwareAddress().add(hardwareAddress(), this);
 }
 
 QEL_ZEPCedarTerminalImpl::~QEL_ZEPCedarTerminalImpl() { byHardwareAddress().remove(hardwareAddress(), this); }
-
-int QEL_ZEPCedarTerminalImpl::getFwVersion(std::string& value, zep::Qualifiers&) const {
-    record().getFwVersion(value);
-    return zep::kPropertyOk;
-}
-
-int QEL_ZEPCedarTerminalImpl::getMOTN(std::string& value, zep::Qualifiers&) const {
-    record().getMOTN(value);
-    return zep::kPropertyOk;
-}
-
-int QEL_ZEPCedarTerminalImpl::setMOTN(std::string value) {
-    record().setMOTN(zep::upToNul(value));
-    return zep::kPropertyOk;
-}
-
-int QEL_ZEPCedarTerminalImpl::getBUID(std::string& value, zep::Qualifiers&) const {
-    record().getBUID(value);
-    return zep::kPropertyOk;
-}
-
-int QEL_ZEPCedarTerminalImpl::setBUID(std::string value) {
-    record().setBUID(zep::upToNul(value));
-    return zep::kPropertyOk;
-}
 
 void QEL_ZEPCedarTerminalImpl::UpdateData(const sZepIPSetTableGet& newRecord) {
     const sZepIPSetTableGet::HWIDBytes before = record().getHWID();

@@ -5,78 +5,29 @@
 #ifndef QEL_ZEPCEDARTERMINAL_H
 #define QEL_ZEPCEDARTERMINAL_H
 
-#include "ZepInstanceRegistry.h"
 #include "ZepTerminal.h"
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
-class QEL_ZEPCedarTerminal;
+// A null MOTN or BUID clears the field.
+// clang-format off
+#define QEL_ZEPCedarTerminal_PROPERTIES(P)                                              \
+    ZEP_TERMINAL_SHARED_PROPERTIES(P)                                                   \
+    P(FwVersion, std::string, RO, TextField, 0, zep::kNoLimits)                         \
+    P(MOTN,      std::string, RW, TextField, 0, zep::maxLength(15, zep::kNullClears))   \
+    P(BUID,      std::string, RW, TextField, 0, zep::maxLength(34, zep::kNullClears))
+// clang-format on
 
-class QEL_ZEPCedarTerminalInstanceManager : public zep::TerminalRegistry<QEL_ZEPCedarTerminal> {
-public:
-    QEL_ZEPCedarTerminal* createQEL_ZEPCedarTerminal(const std::string& systemCreationClassName,
-                                                     const std::string& systemName,
-                                                     const std::string& creationClassName,
-                                                     const std::string& deviceID) {
-        return create(systemCreationClassName, systemName, creationClassName, deviceID);
-    }
-    void destroyQEL_ZEPCedarTerminal(QEL_ZEPCedarTerminal* object) { destroy(object); }
-};
+ZEP_TERMINAL_CLASS(QEL_ZEPCedarTerminal)
 
-// The managed object: the defaults answer "no value" and "cannot set".
-class QEL_ZEPCedarTerminal
-    : public zep::ManagedClass<QEL_ZEPCedarTerminal, QEL_ZEPCedarTerminalInstanceManager> {
-public:
-    QEL_ZEPCedarTerminal(const std::string& systemCreationClassName, const std::string& systemName,
-                         const std::string& creationClassName, const std::string& deviceID);
-    virtual ~QEL_ZEPCedarTerminal();
-    virtual int startChange() { return zep::kPropertyOk; }
-    virtual int endChange() { return zep::kPropertyOk; }
-    virtual int getDN(unsigned int&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int getMOTPS(std::string&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int getHWID(std::string&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int getSetStatus(std::string&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int getFwVersion(std::string&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int getMOTN(std::string&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setMOTN(std::string) { return zep::kPropertyReadOnly; }
-    virtual int getBUID(std::string&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setBUID(std::string) { return zep::kPropertyReadOnly; }
-    virtual int getSystemCreationClassName(std::string& value, zep::Qualifiers&) const {
-        return zep::copyKey(m_SystemCreationClassName, value);
-    }
-    virtual int getSystemName(std::string& value, zep::Qualifiers&) const {
-        return zep::copyKey(m_SystemName, value);
-    }
-    virtual int getCreationClassName(std::string& value, zep::Qualifiers&) const {
-        return zep::copyKey(m_CreationClassName, value);
-    }
-    virtual int getDeviceID(std::string& value, zep::Qualifiers&) const {
-        return zep::copyKey(m_DeviceID, value);
-    }
-    virtual unsigned int RedirectSet() = 0;
-
-private:
-    std::string m_SystemCreationClassName;
-    std::string m_SystemName;
-    std::string m_CreationClassName;
-    std::string m_DeviceID;
-};
-
-struct QEL_ZEPCedarTerminalClass {
-    static constexpr char kClassName[] = "QEL_ZEPCedarTerminal";
+struct QEL_ZEPCedarTerminalClass : zep::TerminalClassDefaults {
     static constexpr uint32_t kMoType = ZEP_MOTYPE_CEDAR;
-    static constexpr char kUpdating[] =
-        "QEL_ZEPCedarTerminalImplInstanceManager::ZepCallback:Updating existing entry, dn=%d";
+    ZEP_TERMINAL_LOG_TEXTS(QEL_ZEPCedarTerminal)
     static constexpr char kAdding[] =
         "QEL_ZEPCedarTerminalImplInstanceManager::ZepCallback: Adding a new entry dn=%d";
-    static constexpr char kCastFailed[] =
-        "QEL_ZEPCedarTerminalImplInstanceManager::ZepCallback: dynamic_cast returned NULL";
-    static constexpr char kDeleting[] =
-        "QEL_ZEPCedarTerminalImplInstanceManager::ZepCallback:Deleting existing entry, dn=%d";
-    static constexpr char kCannotDelete[] =
-        "QEL_ZEPCedarTerminalImplInstanceManager::ZepCallback: Cannot Delete instance DN=%d";
-    static constexpr char kNonMatchingDN[] =
-        "QEL_ZEPCedarTerminalImpl::UpdateData: Received data with non-matching DN %d->%d";
+    // "conflit": log readers match the line as it stands.
     static constexpr char kAddressConflict[] =
         "QEL_ZEPCedarTerminalImplInstanceManager::DN:%d, Delete entry due to Mac Address conflit";
 };
@@ -89,11 +40,7 @@ class QEL_ZEPCedarTerminalImpl
 public:
     explicit QEL_ZEPCedarTerminalImpl(const sZepIPSetTableGet& record);
     virtual ~QEL_ZEPCedarTerminalImpl();
-    virtual int getFwVersion(std::string& value, zep::Qualifiers&) const;
-    virtual int getMOTN(std::string& value, zep::Qualifiers&) const;
-    virtual int setMOTN(std::string value);
-    virtual int getBUID(std::string& value, zep::Qualifiers&) const;
-    virtual int setBUID(std::string value);
+    QEL_ZEPCedarTerminal_PROPERTIES(ZEP_CACHED_OPERATIONS)
 
     // As the shared one, keeping the address index in step with the record.
     void UpdateData(const sZepIPSetTableGet& record);

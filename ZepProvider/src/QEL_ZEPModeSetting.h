@@ -5,57 +5,46 @@
 #ifndef QEL_ZEPMODESETTING_H
 #define QEL_ZEPMODESETTING_H
 
-#include "ZepGatewayCache.h"
-#include "ZepInstanceRegistry.h"
+#include "ZepSetting.h"
 
 #include <string>
 
-class QEL_ZEPModeSetting;
+// dummy is named in modify requests only: it never has a value and refuses
+// every one, as clients expect of it.
+// clang-format off
+#define QEL_ZEPModeSetting_PROPERTIES(P)                              \
+    /* Name  Type           Access Field   Item Limits */             \
+    P(Mode,   bool,          RO,    Number, 0,   zep::kNoLimits)      \
+    P(MoType, unsigned char, RO,    Number, 0,   zep::kNoLimits)      \
+    P(dummy,  unsigned char, RW,    None,   0,   zep::kNoLimits)
+// clang-format on
 
-class QEL_ZEPModeSettingInstanceManager : public zep::SettingRegistry<QEL_ZEPModeSetting> {
-public:
-    QEL_ZEPModeSetting* createQEL_ZEPModeSetting(const std::string& id) { return create(id); }
-    void destroyQEL_ZEPModeSetting(QEL_ZEPModeSetting* object) { destroy(object); }
-};
+ZEP_SETTING_CLASS(QEL_ZEPModeSetting)
 
-// The managed object: the defaults answer "no value" and "cannot set".
-class QEL_ZEPModeSetting
-    : public zep::ManagedClass<QEL_ZEPModeSetting, QEL_ZEPModeSettingInstanceManager> {
-public:
-    explicit QEL_ZEPModeSetting(const std::string& instanceID);
-    virtual ~QEL_ZEPModeSetting();
-    virtual int startChange() { return zep::kPropertyOk; }
-    virtual int endChange() { return zep::kPropertyOk; }
-    virtual int getMode(bool&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int getMoType(unsigned char&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    // Named in modify requests only; never has a value and refuses every one.
-    virtual int getdummy(unsigned char&, zep::Qualifiers&) const { return zep::kPropertyNoValue; }
-    virtual int setdummy(unsigned char) { return zep::kPropertyReadOnly; }
-    virtual int getInstanceID(std::string& value, zep::Qualifiers&) const {
-        return zep::copyKey(m_InstanceID, value);
+namespace zep {
+// The mode record arrives as a mode record, asked for on every link up.
+template <>
+struct SettingSource<sZepModeSetting> {
+    static bool recordIn(const sZepToOamEvents& event, sZepModeSetting& record) {
+        if (event.getType() != ZEP_EVT_MODE_RECORD) return false;
+        record = event.getModeRecord();
+        return true;
     }
+    template <class Registry>
+    static void follow(Registry&, const sZepToOamEvents& event) {
+        if (event.getType() == ZEP_EVT_LINK_UP) requestData(ZEP_REQ_GET_MODE, sZepSettingsRequest(0));
+    }
+};
+}  // namespace zep
 
-private:
-    std::string m_InstanceID;
+// As log readers match them, "::Callback" included.
+inline constexpr zep::SettingLogTexts kModeSettingLog = {
+    "QEL_ZEPModeSettingImplInstanceManager::ZepCallback: Adding a new entry",
+    "QEL_ZEPModeSettingImplInstanceManager::Callback: Updating existing entry",
+    "QEL_ZEPModeSettingImplInstanceManager::ZepCallback: dynamic_cast returned NULL",
+    "QEL_ZEPModeSettingImpl::UpdateData",
 };
 
-// The cached mode record.
-class QEL_ZEPModeSettingImpl : public QEL_ZEPModeSetting {
-public:
-    explicit QEL_ZEPModeSettingImpl(const sZepModeSetting& record);
-    virtual int getMode(bool& value, zep::Qualifiers&) const;
-    virtual int getMoType(unsigned char& value, zep::Qualifiers&) const;
-    void UpdateData(const sZepModeSetting& record);
-
-private:
-    sZepModeSetting m_record;
-};
-
-class QEL_ZEPModeSettingImplInstanceManager
-    : public zep::GatewayRegistry<QEL_ZEPModeSettingInstanceManager,
-                                  QEL_ZEPModeSettingImplInstanceManager> {
-public:
-    static void ZepCallback(sZepToOamEvents* event);
-};
+ZEP_SETTING_IMPL_CLASSES(QEL_ZEPModeSetting, sZepModeSetting, kModeSettingLog)
 
 #endif  // QEL_ZEPMODESETTING_H

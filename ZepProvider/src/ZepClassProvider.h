@@ -4,7 +4,8 @@
 // modify requests against the class's limits, and reports every failure as a
 // CIMException whose description ends in a "#...#" tag.
 //
-// A class supplies a Traits type:
+// A class supplies a Traits type (ZEP_CLASS_PROVIDER makes it from the
+// class's property list):
 //   typedef ... Object;            the abstract managed class X
 //   typedef ... Registry;          X's registry type
 //   static const char* className();
@@ -22,14 +23,13 @@
 #include "CFG_Exception.h"
 #include "ZepInstanceRegistry.h"
 #include "ZepPendingRequests.h"
+#include "ZepPropertyTable.h"
 
 #include <OW_config.h>
-#include <OW_Bool.hpp>
 #include <OW_CIMException.hpp>
 #include <OW_CIMInstance.hpp>
 #include <OW_CIMObjectPath.hpp>
 #include <OW_CIMParamValue.hpp>
-#include <OW_CIMProperty.hpp>
 #include <OW_CIMValue.hpp>
 #include <OW_CppMethodProviderIFC.hpp>
 #include <OW_CppInstanceProviderIFC.hpp>
@@ -38,306 +38,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <limits>
-#include <memory>
 #include <string>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 namespace zep {
 
-using OpenWBEM::CIMException;
-
 // ---------------------------------------------------------------------------
-// Property tables
-
-template <class T> struct MemberTraits;
-template <class C, class V>
-struct MemberTraits<int (C::*)(V&, Qualifiers&) const> {
-    typedef C Class;
-    typedef V Value;
-};
-template <class C, class V>
-struct MemberTraits<int (C::*)(V)> {
-    typedef C Class;
-    typedef V Value;
-};
-
-// A getter's value as the instance shows it. A text runs to its first NUL.
-inline OpenWBEM::CIMValue toCIMValue(const char* text, size_t length) {
-    return OpenWBEM::CIMValue(OpenWBEM::String(text, length));
-}
-inline OpenWBEM::CIMValue toCIMValue(unsigned int v) { return OpenWBEM::CIMValue(OpenWBEM::UInt32(v)); }
-inline OpenWBEM::CIMValue toCIMValue(unsigned short v) { return OpenWBEM::CIMValue(OpenWBEM::UInt16(v)); }
-inline OpenWBEM::CIMValue toCIMValue(unsigned char v) { return OpenWBEM::CIMValue(OpenWBEM::UInt8(v)); }
-inline OpenWBEM::CIMValue toCIMValue(bool v) { return OpenWBEM::CIMValue(OpenWBEM::Bool(v)); }
-
-// Getter values read from objects, in the order read, kept in one flat
-// buffer apart from the objects: each is a byte telling whether the object
-// had a value (and whether it came with qualifiers), then the value's bytes
-// (a number as it is held, a text as its length and its characters).
-class PropertyReadings {
-public:
-    enum Presence : unsigned char { kLeftOut, kValue, kValueWithQualifiers };
-
-    // Room for about this many values at once: a first guess of a presence
-    // byte, a text's length and a short text each.
-    void reserveFor(size_t values) {
-        const size_t bytes = values * kBytesPerValue;
-        if (bytes > capacity_) grow(bytes);
-    }
-
-    void putLeftOut() {
-        char* p = room(1);
-        *p = kLeftOut;
-    }
-    template <class V> void put(const V& value, const Qualifiers& qualifiers) {
-        char* p = room(1 + sizeof value);
-        *p = presence(qualifiers);
-        std::memcpy(p + 1, &value, sizeof value);
-    }
-    void put(const std::string& value, const Qualifiers& qualifiers) {
-        const uint32_t length = static_cast<uint32_t>(std::strlen(value.c_str()));
-        char* p = room(1 + sizeof length + length);
-        *p = presence(qualifiers);
-        std::memcpy(p + 1, &length, sizeof length);
-        std::memcpy(p + 1 + sizeof length, value.data(), length);
-    }
-
-    // Reading back, in the same order, from the start.
-    Presence takePresence() { return static_cast<Presence>(bytes_[cursor_++]); }
-    template <class V> OpenWBEM::CIMValue takeValue() {
-        if constexpr (std::is_same<V, std::string>::value) {
-            uint32_t length;
-            takeBytes(&length, sizeof length);
-            const char* text = bytes_.get() + cursor_;
-            cursor_ += length;
-            return toCIMValue(text, length);
-        } else {
-            V value;
-            takeBytes(&value, sizeof value);
-            return toCIMValue(value);
-        }
-    }
-    Qualifiers takeQualifiers() { return qualifiers_[qualifierCursor_++]; }
-
-    // Where text getters write, reused from one to the next.
-    std::string& text() { return text_; }
-
-private:
-    enum { kBytesPerValue = 16 };
-
-    Presence presence(const Qualifiers& qualifiers) {
-        if (qualifiers.empty()) return kValue;
-        qualifiers_.push_back(qualifiers);
-        return kValueWithQualifiers;
-    }
-    // n more bytes at the end, to be written at once.
-    char* room(size_t n) {
-        if (capacity_ - size_ < n) grow(size_ + n > 2 * capacity_ ? size_ + n : 2 * capacity_);
-        char* p = bytes_.get() + size_;
-        size_ += n;
-        return p;
-    }
-    void grow(size_t capacity) {
-        std::unique_ptr<char[]> bytes(new char[capacity]);
-        if (size_) std::memcpy(bytes.get(), bytes_.get(), size_);
-        bytes_.swap(bytes);
-        capacity_ = capacity;
-    }
-    void takeBytes(void* p, size_t n) {
-        std::memcpy(p, bytes_.get() + cursor_, n);
-        cursor_ += n;
-    }
-
-    std::unique_ptr<char[]> bytes_;
-    size_t size_ = 0;
-    size_t capacity_ = 0;
-    size_t cursor_ = 0;
-    std::vector<Qualifiers> qualifiers_;
-    size_t qualifierCursor_ = 0;
-    std::string text_;
-};
-
-// One readable property: its name and how to read it from an object. The
-// name is held as a CIM string made once, so that every instance built shares
-// it instead of copying the text.
-template <class Object>
-struct PropertyGetter {
-    OpenWBEM::String name;
-    // Reads the object's value into the readings.
-    void (*read)(const Object&, PropertyReadings&);
-    // Takes a value read (not left out) back from the readings.
-    OpenWBEM::CIMValue (*takeValue)(PropertyReadings&);
-};
-
-// A getter's output variable, emptied. Text getters write into the readings'
-// own string, so that reading a property allocates no text.
-template <class V> struct GetterOutput {
-    V value = V();
-    explicit GetterOutput(PropertyReadings&) {}
-};
-template <> struct GetterOutput<std::string> {
-    std::string& value;
-    explicit GetterOutput(PropertyReadings& readings) : value(readings.text()) { value.clear(); }
-};
-
-template <auto Getter>
-void readProperty(const typename MemberTraits<decltype(Getter)>::Class& object, PropertyReadings& readings) {
-    GetterOutput<typename MemberTraits<decltype(Getter)>::Value> output(readings);
-    Qualifiers qualifiers;
-    if ((object.*Getter)(output.value, qualifiers) != kPropertyOk) return readings.putLeftOut();  // no value
-    readings.put(output.value, qualifiers);
-}
-
-template <auto Getter>
-OpenWBEM::CIMValue takeProperty(PropertyReadings& readings) {
-    return readings.takeValue<typename MemberTraits<decltype(Getter)>::Value>();
-}
-
-template <auto Getter>
-PropertyGetter<typename MemberTraits<decltype(Getter)>::Class> getter(const char* name) {
-    PropertyGetter<typename MemberTraits<decltype(Getter)>::Class> g = {
-        OpenWBEM::String(name), &readProperty<Getter>, &takeProperty<Getter>};
-    return g;
-}
-
-// Every getter of a class, in table order, on one object.
-template <class Object>
-void readProperties(const Object& object, const PropertyGetter<Object>* getters, size_t count,
-                    PropertyReadings& readings) {
-    for (size_t i = 0; i < count; ++i) getters[i].read(object, readings);
-}
-
-// The next object's properties, in table order, from the readings into the
-// array, in place of what it held; a property the object had no value for is
-// left out.
-template <class Object>
-void takeProperties(PropertyReadings& readings, const PropertyGetter<Object>* getters, size_t count,
-                    OpenWBEM::CIMPropertyArray& properties) {
-    properties.clear();
-    properties.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        const PropertyReadings::Presence presence = readings.takePresence();
-        if (presence == PropertyReadings::kLeftOut) continue;
-        OpenWBEM::CIMProperty property(getters[i].name, getters[i].takeValue(readings));
-        if (presence == PropertyReadings::kValueWithQualifiers) property.setQualifiers(readings.takeQualifiers());
-        properties.push_back(std::move(property));
-    }
-}
-
-// What a modify request's null value does to a text property.
-enum NullText { kNullSkipped, kNullClears };
-
-// What a setter entry does with a request's value: check it against the
-// limits only, or check it and hand it to the object's setter.
-enum SetterStep { kCheckOnly, kCheckAndSet };
-
-// One writable property and its limits.
-template <class Object>
-struct PropertySetter {
-    const char* name;
-    int (*apply)(Object&, const OpenWBEM::CIMValue&, const PropertySetter&, const char* className, SetterStep);
-    NullText nullText;
-    long long maximum;  // text: maximum length in bytes; number: maximum value
-    long long minimum;
-    bool hasMaximum;
-    bool hasMinimum;
-};
-
-// Throws the CIM "invalid parameter" error of a broken limit.
-[[noreturn]] void throwLimit(const char* cfgId, const std::string& text, const char* className,
-                             const char* property, long long limit);
-
-template <auto Setter>
-int applyText(typename MemberTraits<decltype(Setter)>::Class& object, const OpenWBEM::CIMValue& value,
-              const PropertySetter<typename MemberTraits<decltype(Setter)>::Class>& limits,
-              const char* className, SetterStep step) {
-    if (!value) {
-        if (limits.nullText == kNullSkipped || step == kCheckOnly) return kPropertyOk;
-        return (object.*Setter)(std::string());
-    }
-    const OpenWBEM::String text = value.toString();
-    if (limits.hasMaximum && static_cast<long long>(text.length()) > limits.maximum)
-        throwLimit(CFG_ID_TOO_LONG,
-                   std::string("The length of ") + limits.name + "be must be <= " +
-                       std::to_string(limits.maximum) + "\n",
-                   className, limits.name, limits.maximum);
-    if (step == kCheckOnly) return kPropertyOk;
-    return (object.*Setter)(std::string(text.c_str(), text.length()));
-}
-
-// A request's number at its full width, whichever integer type carries it
-// (an object manager may hand over a wider type than the property's, or a
-// decimal text); false when the value is no integer. Magnitudes beyond the
-// range of long long are clamped to it: every limit lies far inside.
-bool wholeNumberOf(const OpenWBEM::CIMValue& value, long long& number);
-
-// Throws the CIM "invalid parameter" error for a value that is no integer.
-[[noreturn]] void throwNotANumber(const char* className, const char* property, long long maximum);
-
-template <auto Setter>
-int applyNumber(typename MemberTraits<decltype(Setter)>::Class& object, const OpenWBEM::CIMValue& value,
-                const PropertySetter<typename MemberTraits<decltype(Setter)>::Class>& limits,
-                const char* className, SetterStep step) {
-    typedef typename MemberTraits<decltype(Setter)>::Value Value;
-    static_assert(std::is_integral<Value>::value && !std::is_same<Value, bool>::value,
-                  "numeric properties are integers");
-    if (!value) return kPropertyOk;
-    // The limits that hold: the property's own, within its type's range, so
-    // that nothing is narrowed before it is checked.
-    const long long typeMax = static_cast<long long>(std::numeric_limits<Value>::max());
-    const long long typeMin = static_cast<long long>(std::numeric_limits<Value>::min());
-    const long long maximum = limits.hasMaximum ? std::min(limits.maximum, typeMax) : typeMax;
-    const long long minimum = limits.hasMinimum ? std::max(limits.minimum, typeMin) : typeMin;
-    long long v = 0;
-    if (!wholeNumberOf(value, v)) throwNotANumber(className, limits.name, maximum);
-    if (v > maximum)
-        throwLimit(CFG_ID_ABOVE_MAXIMUM,
-                   std::string("The value of ") + limits.name + " must be <= " + std::to_string(maximum) + "\n",
-                   className, limits.name, maximum);
-    if (v < minimum)
-        throwLimit(CFG_ID_BELOW_MINIMUM,
-                   std::string("The value of ") + limits.name + " must be >= " + std::to_string(minimum) + "\n",
-                   className, limits.name, minimum);
-    if (step == kCheckOnly) return kPropertyOk;
-    return (object.*Setter)(static_cast<Value>(v));
-}
-
-// A text property of at most maxLength bytes (0: no limit).
-template <auto Setter>
-PropertySetter<typename MemberTraits<decltype(Setter)>::Class> textSetter(const char* name, long long maxLength,
-                                                                          NullText nullText) {
-    PropertySetter<typename MemberTraits<decltype(Setter)>::Class> s = {
-        name, &applyText<Setter>, nullText, maxLength, 0, maxLength > 0, false};
-    return s;
-}
-
-// A numeric property without limits.
-template <auto Setter>
-PropertySetter<typename MemberTraits<decltype(Setter)>::Class> numberSetter(const char* name) {
-    PropertySetter<typename MemberTraits<decltype(Setter)>::Class> s = {
-        name, &applyNumber<Setter>, kNullSkipped, 0, 0, false, false};
-    return s;
-}
-
-// A numeric property with a maximum and, optionally, a minimum.
-template <auto Setter>
-PropertySetter<typename MemberTraits<decltype(Setter)>::Class> numberSetter(const char* name, long long maximum) {
-    PropertySetter<typename MemberTraits<decltype(Setter)>::Class> s = {
-        name, &applyNumber<Setter>, kNullSkipped, maximum, 0, true, false};
-    return s;
-}
-template <auto Setter>
-PropertySetter<typename MemberTraits<decltype(Setter)>::Class> numberSetter(const char* name, long long maximum,
-                                                                            long long minimum) {
-    PropertySetter<typename MemberTraits<decltype(Setter)>::Class> s = {
-        name, &applyNumber<Setter>, kNullSkipped, maximum, minimum, true, true};
-    return s;
-}
-
 // ---------------------------------------------------------------------------
 // Error descriptions
 

@@ -1,7 +1,44 @@
-// The class providers' members that carry the CIM class name. They are the
-// shared template's operations under the names this library's classes use.
+// The class provider of a class X, made from its property list: the traits
+// the shared template reads (names, tables, the gateway-backed registry),
+// and XProvider with the members that carry the CIM class name.
 #ifndef ZEP_PROVIDER_NAMES_H
 #define ZEP_PROVIDER_NAMES_H
+
+#include "ZepClassProvider.h"
+#include "ZepGatewayCache.h"
+
+// The getter table lists the properties, then the keys (KEYS: a key list);
+// the setter table the writable properties; rows() what a MOF must say.
+#define ZEP_CLASS_PROVIDER(X, KEYS, isTerminal)                                             \
+    struct X##Traits {                                                                      \
+        typedef X Object;                                                                   \
+        typedef X##InstanceManager Registry;                                                \
+        enum { kTerminal = isTerminal };                                                    \
+        static const char* className() { return #X; }                                       \
+        static void install() { zep::installGatewayRegistry<X, X##ImplInstanceManager>(); } \
+        static const zep::PropertyGetter<Object>* getters(size_t& count) {                  \
+            static const zep::PropertyGetter<Object> table[] = {                            \
+                X##_PROPERTIES(ZEP_GETTER_ENTRY) KEYS(ZEP_GETTER_ENTRY)};                   \
+            count = sizeof table / sizeof table[0];                                         \
+            return table;                                                                   \
+        }                                                                                   \
+        static const zep::PropertySetter<Object>* setters(size_t& count) {                  \
+            static const zep::PropertySetter<Object> table[] = {                            \
+                X##_PROPERTIES(ZEP_SETTER_ENTRY)};                                          \
+            count = sizeof table / sizeof table[0];                                         \
+            return table;                                                                   \
+        }                                                                                   \
+        static const zep::PropertyRow* rows(size_t& count) {                                \
+            static const zep::PropertyRow table[] = {                                       \
+                X##_PROPERTIES(ZEP_ROW_ENTRY) KEYS(ZEP_ROW_ENTRY)};                         \
+            count = sizeof table / sizeof table[0];                                         \
+            return table;                                                                   \
+        }                                                                                   \
+    };                                                                                      \
+    class X##Provider : public zep::ClassProvider<X##Traits> {                              \
+    public:                                                                                 \
+        ZEP_CLASS_PROVIDER_NAMES(X)                                                         \
+    };
 
 #define ZEP_CLASS_PROVIDER_NAMES(X)                                                         \
     using zep::ClassProvider<X##Traits>::modifyInstance;                                    \

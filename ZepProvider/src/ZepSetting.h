@@ -1,5 +1,6 @@
-// What the three call-server setting classes (Cedar, Alder, Birch) share: the
-// cached object that holds one settings record, the gateway event handling
+// What the four setting classes (the mode and the Cedar, Alder and Birch
+// call-server settings) share: the classes made from a class's property
+// list, the cached object that holds one record, the gateway event handling
 // that keeps it, and the property helpers that read fields of the record and
 // turn a changed field into one set-item request to the gateway.
 //
@@ -12,6 +13,7 @@
 #include "ZepGatewayCache.h"
 #include "ZepInstanceRegistry.h"
 #include "ZepPendingRequests.h"
+#include "ZepPropertyTable.h"
 
 #include <cstdint>
 #include <string>
@@ -42,53 +44,67 @@ protected:
     Record m_record;
 };
 
-// The operational log lines a setting class writes while taking a settings
-// record; a null text is not written.
+// The operational log lines a setting class writes while taking a record; a
+// null text is not written.
 struct SettingLogTexts {
-    const char* addingEntry;
-    const char* castFailed;
+    const char* addingEntry;   // no instance yet: one is created
+    const char* updatingEntry; // the instance takes the record
+    const char* castFailed;    // the registered object is no gateway-backed one
+    const char* updatingData;  // written as the record is taken
+};
+inline constexpr SettingLogTexts kNoSettingLog = {0, 0, 0, 0};
+
+// Where a setting class's record comes from, by record type: a call-server
+// settings record arrives as a settings record of its type, once the mode
+// record selects that type (the mode setting's record has its own source).
+template <class Record>
+struct SettingSource {
+    // The class's record, when the event brings one.
+    static bool recordIn(const sZepToOamEvents& event, Record& record) {
+        if (event.getType() != ZEP_EVT_SETTINGS_RECORD || event.getSettingsMoType() != Record::kMoTypeCode)
+            return false;
+        record = zeprec::fromBytes<Record>(event.settingsRecordBytes(), Record::kSize);
+        return true;
+    }
+    // Any other event: a mode record that does not select the type forgets
+    // the instance, one that selects it asks for the settings.
+    template <class Registry>
+    static void follow(Registry& registry, const sZepToOamEvents& event) {
+        if (event.getType() == ZEP_EVT_MODE_RECORD)
+            followModeRecord(registry, event, Record::kMoTypeCode, ZEP_REQ_GET_SETTINGS,
+                             sZepSettingsRequest(Record::kMoTypeCode));
+    }
 };
 
 // The event handler of a setting class whose gateway-backed registry is
-// ImplRegistry and whose cached object is Impl: link down and mode records
-// that do not select the record's call-server type forget the instance, a
-// mode record that selects it asks for the settings, and a settings record of
-// that type creates or updates the one instance named instanceID.
+// ImplRegistry and whose cached object is Impl: link down forgets the
+// instance, the class's record creates or updates the one instance named
+// instanceID, and other events go to the record's source.
 template <class ImplRegistry, class Impl>
 void handleSettingEvent(const sZepToOamEvents* event, const char* instanceID, const SettingLogTexts& log) {
     typedef typename Impl::Record Record;
-    const uint32_t ownMoType = Record::kMoTypeCode;
     if (event == 0) return;
     handleEvent<ImplRegistry>([&](ImplRegistry& registry) {
-        switch (event->getType()) {
-            case ZEP_EVT_LINK_DOWN:
-                destroyAll(registry);
-                break;
-            case ZEP_EVT_MODE_RECORD:
-                followModeRecord(registry, *event, ownMoType, ZEP_REQ_GET_SETTINGS, sZepSettingsRequest(ownMoType));
-                break;
-            case ZEP_EVT_SETTINGS_RECORD: {
-                if (event->getSettingsMoType() != ownMoType) break;  // another class's record
-                const Record record = zeprec::fromBytes<Record>(event->settingsRecordBytes(), Record::kSize);
-                typename ImplRegistry::Object* found = 0;
-                try {
-                    found = registry.get(instanceID);
-                } catch (const CFG_NoInstance&) {
-                    if (log.addingEntry) logLine("%s", log.addingEntry);
-                    new Impl(record);  // registers itself; the registry keeps it
-                    break;
-                }
-                Impl* impl = dynamic_cast<Impl*>(found);
-                if (impl == 0) {
-                    if (log.castFailed) logLine("%s", log.castFailed);
-                    break;
-                }
-                impl->UpdateData(record);
-                break;
-            }
-            default:
-                break;
+        if (event->getType() == ZEP_EVT_LINK_DOWN) return destroyAll(registry);
+        Record record{};
+        if (!SettingSource<Record>::recordIn(*event, record))
+            return SettingSource<Record>::follow(registry, *event);
+        typename ImplRegistry::Object* found = 0;
+        try {
+            found = registry.get(instanceID);
+        } catch (const CFG_NoInstance&) {
+            if (log.addingEntry) logLine("%s", log.addingEntry);
+            new Impl(record);  // registers itself; the registry keeps it
+            return;
         }
+        if (log.updatingEntry) logLine("%s", log.updatingEntry);
+        Impl* impl = dynamic_cast<Impl*>(found);
+        if (impl == 0) {
+            if (log.castFailed) logLine("%s", log.castFailed);
+            return;
+        }
+        if (log.updatingData) logLine("%s", log.updatingData);
+        impl->UpdateData(record);
     });
 }
 
@@ -156,5 +172,69 @@ int writeAddress(Record& record, void (Record::*store)(uint32_t), uint32_t item,
 }
 
 }  // namespace zep
+
+// ---------------------------------------------------------------------------
+// The classes of a setting class X, made from its list X_PROPERTIES.
+
+#define ZEP_SETTING_KEYS(P) P(InstanceID, std::string, RO, Key, 0, zep::kNoLimits)
+
+// How a settings record field is read and written (see ZepPropertyTable.h).
+#define ZEP_CACHED_Number(Name, Type, Access, Item)                                                     \
+    virtual int get##Name(Type& value, zep::Qualifiers&) const {                                        \
+        return zep::readNumber(m_record.get##Name(), value);                                            \
+    }                                                                                                   \
+    ZEP_WHEN_##Access(virtual int set##Name(Type value) {                                               \
+        return zep::writeNumber(m_record, &Record::set##Name, Item, value);                             \
+    })
+#define ZEP_CACHED_Text(Name, Type, Access, Item)                                                       \
+    virtual int get##Name(Type& value, zep::Qualifiers&) const {                                        \
+        return zep::readText(m_record.get##Name(), value);                                              \
+    }                                                                                                   \
+    ZEP_WHEN_##Access(virtual int set##Name(Type value) {                                               \
+        return zep::writeText(m_record, &Record::set##Name, &Record::get##Name, Item, value);           \
+    })
+#define ZEP_CACHED_Address(Name, Type, Access, Item)                                                    \
+    virtual int get##Name(Type& value, zep::Qualifiers&) const {                                        \
+        return zep::readAddress(m_record.get##Name(), value);                                           \
+    }                                                                                                   \
+    ZEP_WHEN_##Access(virtual int set##Name(Type value) {                                               \
+        return zep::writeAddress(m_record, &Record::set##Name, Item, value);                            \
+    })
+
+// X and XInstanceManager: the abstract object, whose operations answer "no
+// value" and "cannot set", in the order startChange, endChange, the listed
+// properties, then the key.
+#define ZEP_SETTING_CLASS(X)                                                                            \
+    class X;                                                                                            \
+    class X##InstanceManager : public zep::SettingRegistry<X> {                                         \
+    public:                                                                                             \
+        X* create##X(const std::string& id) { return create(id); }                                      \
+        void destroy##X(X* object) { destroy(object); }                                                 \
+    };                                                                                                  \
+    class X : public zep::ManagedClass<X, X##InstanceManager> {                                         \
+    public:                                                                                             \
+        explicit X(const std::string& instanceID) : m_InstanceID(instanceID) {                         \
+            theInstanceManager->add(this);                                                              \
+        }                                                                                               \
+        ZEP_ABSTRACT_CLASS_OPERATIONS(X, ZEP_SETTING_KEYS)                                              \
+                                                                                                        \
+    private:                                                                                            \
+        std::string m_InstanceID;                                                                       \
+    };
+
+// XImpl and XImplInstanceManager: the object that holds the class's record,
+// and the registry whose handler keeps it (log: the handler's log texts).
+#define ZEP_SETTING_IMPL_CLASSES(X, RecordType, log)                                                    \
+    class X##Impl : public zep::SettingImpl<X, RecordType> {                                            \
+    public:                                                                                             \
+        explicit X##Impl(const RecordType& record) : SettingImpl(#X, record) {}                        \
+        X##_PROPERTIES(ZEP_CACHED_OPERATIONS)                                                           \
+    };                                                                                                  \
+    class X##ImplInstanceManager : public zep::GatewayRegistry<X##InstanceManager, X##ImplInstanceManager> { \
+    public:                                                                                             \
+        static void ZepCallback(sZepToOamEvents* event) {                                               \
+            zep::handleSettingEvent<X##ImplInstanceManager, X##Impl>(event, #X, log);                   \
+        }                                                                                               \
+    };
 
 #endif  // ZEP_SETTING_H

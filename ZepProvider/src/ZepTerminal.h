@@ -2,12 +2,17 @@
 // gateway-backed terminal object that holds one copy of the gateway's
 // terminal record, and the event handling of their gateway-backed registries.
 //
-// A terminal class supplies a small constants struct (ClassConstants below):
+// A terminal class X supplies its property list (X_PROPERTIES, see
+// ZepPropertyTable.h) and a constants struct XClass (ClassConstants below),
+// derived from TerminalClassDefaults:
 //   static constexpr char kClassName[];       the CIM class name
 //   static constexpr uint32_t kMoType;        its call-server type
 //   static constexpr char kUpdating[], kAdding[], kCastFailed[],
 //                         kDeleting[], kCannotDelete[];   handler log texts (one %d: the DN)
 //   static constexpr char kNonMatchingDN[];  UpdateData's refusal (%d new DN, %d held DN)
+//   static void onOtherEvent(uint32_t type); the one hook: an event type
+//                                            terminals do not act on
+// ZEP_TERMINAL_LOG_TEXTS(X) gives the texts every class words alike.
 //
 // Thread-safety: a terminal object and its record belong to the class lock
 // (the registry's mutex()). The event handler holds it for the whole event,
@@ -19,6 +24,7 @@
 #include "ZepGatewayCache.h"
 #include "ZepInstanceRegistry.h"
 #include "ZepPendingRequests.h"
+#include "ZepPropertyTable.h"
 
 #include "OperationalLog.h"
 #include "ZepOam.h"
@@ -52,6 +58,12 @@ const std::string& terminalClassName() {
     static const std::string value(ClassConstants::kClassName);
     return value;
 }
+
+// What a terminal class's constants default to: the event types terminals
+// do not act on pass in silence.
+struct TerminalClassDefaults {
+    static void onOtherEvent(uint32_t) {}
+};
 
 // The DeviceID of every terminal whose DN the platform could not format.
 inline constexpr char kBadDeviceID[] = "BAD_DN";
@@ -256,62 +268,12 @@ private:
 template <class Base, class ClassConstants>
 std::atomic<uint32_t> TerminalImpl<Base, ClassConstants>::RedirectSetReturn(0);
 
-// The cached terminals of one class by hardware address, so that the Cedar
-// address rule costs a lookup rather than a walk over the whole cache each
-// time a terminal is added. Not locked itself: it is changed and read under
-// the class lock only, as the terminals it lists are.
-template <class Impl>
-class HardwareAddressIndex {
-public:
-    void add(const unsigned char* mac, Impl* terminal) { holders_.emplace(key(mac), terminal); }
-
-    void remove(const unsigned char* mac, Impl* terminal) {
-        auto range = holders_.equal_range(key(mac));
-        for (auto it = range.first; it != range.second; ++it) {
-            if (it->second == terminal) {
-                holders_.erase(it);
-                return;
-            }
-        }
-    }
-
-    // The terminals holding mac, in the order the registry iterates
-    // (ascending instance name, that is DeviceID, since the rest is common).
-    std::vector<Impl*> holding(const unsigned char* mac) const {
-        std::vector<Impl*> found;
-        auto range = holders_.equal_range(key(mac));
-        for (auto it = range.first; it != range.second; ++it) found.push_back(it->second);
-        if (found.size() > 1) {
-            std::sort(found.begin(), found.end(), [](const Impl* a, const Impl* b) {
-                std::string idA, idB;
-                Qualifiers qualifiers;
-                a->getDeviceID(idA, qualifiers);
-                b->getDeviceID(idB, qualifiers);
-                return idA < idB;
-            });
-        }
-        return found;
-    }
-
-    size_t size() const { return holders_.size(); }
-
-private:
-    static uint64_t key(const unsigned char* mac) {
-        uint64_t k = 0;
-        for (size_t i = 0; i < sZepIPSetTableGet::kHWIDSize; ++i) k = (k << 8) | mac[i];
-        return k;
-    }
-
-    std::unordered_multimap<uint64_t, Impl*> holders_;
-};
-
 // The gateway-backed registry of a terminal class: Base is X's registry, Self
 // the class's XImplInstanceManager, Impl its XImpl. The static handler works
 // on the one installed registry (s_this) under its class lock.
 //
-// Self may hide two hooks with statics of its own:
+// Self may hide a hook with a static of its own:
 //   static void beforeAddingTerminal(Self&, const sZepIPSetTableGet&);  a new DN arrives
-//   static void onOtherEvent(uint32_t type);   an event type terminals do not act on
 template <class Base, class Self, class Impl>
 class TerminalGatewayRegistry : public GatewayRegistry<Base, Self> {
 public:
@@ -355,7 +317,7 @@ public:
                         DeleteInstances(event->getDeletedDN());
                     break;
                 default:
-                    Self::onOtherEvent(type);
+                    ClassConstants::onOtherEvent(type);
                     break;
             }
         });
@@ -380,10 +342,8 @@ public:
         delete found;
     }
 
-    // Default hooks: nothing happens before a new terminal is added, and the
-    // event types terminals do not act on pass in silence.
+    // Default hook: nothing happens before a new terminal is added.
     static void beforeAddingTerminal(Self&, const sZepIPSetTableGet&) {}
-    static void onOtherEvent(uint32_t) {}
 
 private:
     // The terminal registered under BuildDeviceID(dn), or null: by DN for a
@@ -429,5 +389,86 @@ private:
 };
 
 }  // namespace zep
+
+// ---------------------------------------------------------------------------
+// The classes of a terminal class X, made from its list X_PROPERTIES.
+
+#define ZEP_TERMINAL_KEYS(P)                                              \
+    P(SystemCreationClassName, std::string, RO, Key, 0, zep::kNoLimits)   \
+    P(SystemName, std::string, RO, Key, 0, zep::kNoLimits)                \
+    P(CreationClassName, std::string, RO, Key, 0, zep::kNoLimits)         \
+    P(DeviceID, std::string, RO, Key, 0, zep::kNoLimits)
+
+// The properties every terminal class starts with; TerminalImpl answers them.
+#define ZEP_TERMINAL_SHARED_PROPERTIES(P)                                 \
+    P(DN, unsigned int, RO, Shared, 0, zep::kNoLimits)                    \
+    P(MOTPS, std::string, RO, Shared, 0, zep::kNoLimits)                  \
+    P(HWID, std::string, RO, Shared, 0, zep::kNoLimits)                   \
+    P(SetStatus, std::string, RO, Shared, 0, zep::kNoLimits)
+
+// A text field of the terminal record (see ZepPropertyTable.h). A setter
+// only changes the cache; endChange sends the whole record.
+#define ZEP_CACHED_TextField(Name, Type, Access, Item)                    \
+    virtual int get##Name(Type& value, zep::Qualifiers&) const {          \
+        this->record().get##Name(value);                                  \
+        return zep::kPropertyOk;                                          \
+    }                                                                     \
+    ZEP_WHEN_##Access(virtual int set##Name(Type value) {                 \
+        this->record().set##Name(zep::upToNul(value));                    \
+        return zep::kPropertyOk;                                          \
+    })
+
+// The handler's log texts that every terminal class words alike.
+#define ZEP_TERMINAL_LOG_TEXTS(X)                                                                   \
+    static constexpr char kClassName[] = #X;                                                        \
+    static constexpr char kUpdating[] = #X "ImplInstanceManager::ZepCallback:Updating existing entry, dn=%d"; \
+    static constexpr char kCastFailed[] = #X "ImplInstanceManager::ZepCallback: dynamic_cast returned NULL"; \
+    static constexpr char kDeleting[] = #X "ImplInstanceManager::ZepCallback:Deleting existing entry, dn=%d"; \
+    static constexpr char kCannotDelete[] = #X "ImplInstanceManager::ZepCallback: Cannot Delete instance DN=%d"; \
+    static constexpr char kNonMatchingDN[] = #X "Impl::UpdateData: Received data with non-matching DN %d->%d";
+
+// X and XInstanceManager: the abstract object, whose operations answer "no
+// value" and "cannot set", in the order startChange, endChange, the listed
+// properties, the four keys, RedirectSet.
+#define ZEP_TERMINAL_CLASS(X)                                                                       \
+    class X;                                                                                        \
+    class X##InstanceManager : public zep::TerminalRegistry<X> {                                    \
+    public:                                                                                         \
+        X* create##X(const std::string& systemCreationClassName, const std::string& systemName,    \
+                     const std::string& creationClassName, const std::string& deviceID) {          \
+            return create(systemCreationClassName, systemName, creationClassName, deviceID);       \
+        }                                                                                           \
+        void destroy##X(X* object) { destroy(object); }                                             \
+    };                                                                                              \
+    class X : public zep::ManagedClass<X, X##InstanceManager> {                                     \
+    public:                                                                                         \
+        X(const std::string& systemCreationClassName, const std::string& systemName,               \
+          const std::string& creationClassName, const std::string& deviceID)                       \
+            : m_SystemCreationClassName(systemCreationClassName),                                   \
+              m_SystemName(systemName),                                                             \
+              m_CreationClassName(creationClassName),                                               \
+              m_DeviceID(deviceID) {                                                                \
+            theInstanceManager->add(this);                                                          \
+        }                                                                                           \
+        ZEP_ABSTRACT_CLASS_OPERATIONS(X, ZEP_TERMINAL_KEYS)                                         \
+        virtual unsigned int RedirectSet() = 0;                                                     \
+                                                                                                    \
+    private:                                                                                        \
+        std::string m_SystemCreationClassName;                                                      \
+        std::string m_SystemName;                                                                   \
+        std::string m_CreationClassName;                                                            \
+        std::string m_DeviceID;                                                                     \
+    };
+
+// XImpl and XImplInstanceManager of a terminal class that has nothing of its
+// own beyond its list and its constants XClass.
+#define ZEP_TERMINAL_IMPL_CLASSES(X)                                                                \
+    class X##Impl : public zep::TerminalImpl<X, X##Class> {                                         \
+    public:                                                                                         \
+        explicit X##Impl(const sZepIPSetTableGet& record) : TerminalImpl(record) {}                 \
+        X##_PROPERTIES(ZEP_CACHED_OPERATIONS)                                                       \
+    };                                                                                              \
+    class X##ImplInstanceManager                                                                    \
+        : public zep::TerminalGatewayRegistry<X##InstanceManager, X##ImplInstanceManager, X##Impl> {};
 
 #endif  // ZEP_TERMINAL_H
