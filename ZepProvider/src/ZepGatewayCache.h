@@ -42,6 +42,8 @@ public:
         ZepOamInit();
         ZepOamRegisterCallback(&Self::ZepCallback);
     }
+    // They only pass through: the registries' documented layout lists them
+    // as overrides, and code written against that layout may rely on it.
     virtual void startIteration() { Base::startIteration(); }
     virtual void endIteration() { Base::endIteration(); }
 
