@@ -1,5 +1,5 @@
 // What the gateway-backed registries of all seven classes share: the
-// connection to the gateway link, the operational log, and the event
+// connection to the gateway link, the operational log lines, and the event
 // handling skeleton. Each class's ZepCallback runs on the gateway link's
 // tasks and holds its class lock for the whole event.
 #ifndef ZEP_GATEWAY_CACHE_H
@@ -12,7 +12,10 @@
 #include "ZepOam.h"
 #include "ZepRecords.h"
 
+#include <algorithm>
 #include <atomic>
+#include <charconv>
+#include <cstring>
 #include <exception>
 #include <mutex>
 
@@ -21,6 +24,35 @@ namespace zep {
 // Writes one line to the operational log: the library's module, code 1,
 // a plain entry, no pause. Formats into a local buffer first.
 void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The DN as a log line prints it: a signed 32-bit number.
+inline int logDN(uint32_t dn) { return static_cast<int>(dn); }
+
+// logLine for the terminal texts, whose only conversions are "%d" (up to
+// two DNs). Every gateway record writes such a line, so it is formatted by
+// hand into a local buffer rather than through vsnprintf.
+inline void logTerminalLine(const char* format, int first = 0, int second = 0) {
+    char text[256];
+    char* p = text;
+    char* const end = text + sizeof text - 12;  // room for one more number and the NUL
+    const int numbers[2] = {first, second};
+    int used = 0;
+    const char* f = format;
+    while (*f != '\0' && p < end) {
+        const char* conversion = std::strstr(f, "%d");
+        if (conversion == 0 || used == 2) conversion = f + std::strlen(f);
+        const size_t n = std::min<size_t>(conversion - f, end - p);
+        std::memcpy(p, f, n);
+        p += n;
+        f += n;
+        if (f == conversion && *f == '%') {
+            p = std::to_chars(p, text + sizeof text - 1, numbers[used++]).ptr;
+            f += 2;
+        }
+    }
+    *p = '\0';
+    AddToLog(0, 1, text, 0, 0);
+}
 
 // The gateway-backed registry of a class: connects to the gateway link when
 // installed and keeps the class's one instance in s_this for the static event

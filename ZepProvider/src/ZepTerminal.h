@@ -33,7 +33,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -67,35 +66,6 @@ struct TerminalClassDefaults {
 
 // The DeviceID of every terminal whose DN the platform could not format.
 inline constexpr char kBadDeviceID[] = "BAD_DN";
-
-// The DN as a log line prints it: a signed 32-bit number.
-inline int logDN(uint32_t dn) { return static_cast<int>(dn); }
-
-// logLine for the terminal texts, whose only conversions are "%d" (up to
-// two DNs). Every gateway record writes such a line, so it is formatted by
-// hand into a local buffer rather than through vsnprintf.
-inline void logTerminalLine(const char* format, int first = 0, int second = 0) {
-    char text[256];
-    char* p = text;
-    char* const end = text + sizeof text - 12;  // room for one more number and the NUL
-    const int numbers[2] = {first, second};
-    int used = 0;
-    const char* f = format;
-    while (*f != '\0' && p < end) {
-        const char* conversion = std::strstr(f, "%d");
-        if (conversion == 0 || used == 2) conversion = f + std::strlen(f);
-        const size_t n = std::min<size_t>(conversion - f, end - p);
-        std::memcpy(p, f, n);
-        p += n;
-        f += n;
-        if (f == conversion && *f == '%') {
-            p = std::to_chars(p, text + sizeof text - 1, numbers[used++]).ptr;
-            f += 2;
-        }
-    }
-    *p = '\0';
-    AddToLog(0, 1, text, 0, 0);
-}
 
 // A setter's value as the C string copy into a record field takes it: up to
 // its first NUL (the field is then cut at its width and NUL-filled).
