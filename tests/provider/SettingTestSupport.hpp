@@ -100,13 +100,12 @@ inline int modify(QEL_ZEPProvider& p, const CIMInstance& instance, std::string* 
     }, description);
 }
 
-// Names and CIM types of an instance's properties, in the instance's order.
-inline std::vector<std::pair<std::string, int>> shapeOf(const CIMInstance& instance) {
-    std::vector<std::pair<std::string, int>> shape;
+// The names of an instance's properties, in the instance's order.
+inline std::vector<std::string> namesOf(const CIMInstance& instance) {
+    std::vector<std::string> names;
     const CIMPropertyArray props = instance.getProperties();
-    for (size_t i = 0; i < props.size(); ++i)
-        shape.emplace_back(props[i].getName().c_str(), static_cast<int>(props[i].getValue().getType()));
-    return shape;
+    for (size_t i = 0; i < props.size(); ++i) names.push_back(props[i].getName().c_str());
+    return names;
 }
 
 }  // namespace settingtest

@@ -121,9 +121,17 @@ TEST(ProviderStart, ClassesRegisterInClassOrderAndTheSeventhStartsTheConnection)
     EXPECT_EQ(1, threadsNamed("OamZepConnect"));
 }
 
-typedef std::vector<std::pair<std::string, int>> Shape;
-const int S = CIMDataType::STRING, U8 = CIMDataType::UINT8, U16 = CIMDataType::UINT16,
-          U32 = CIMDataType::UINT32, B = CIMDataType::BOOLEAN;
+// The property names an instance of the class holds, in its list's order
+// (the mode's dummy never has a value).
+template <class Traits>
+std::vector<std::string> listed() {
+    size_t count = 0;
+    const zep::PropertyRow* rows = Traits::rows(count);
+    std::vector<std::string> names;
+    for (size_t i = 0; i < count; ++i)
+        if (std::string(rows[i].name) != "dummy") names.push_back(rows[i].name);
+    return names;
+}
 
 sZepIPSetTableGet terminalRecord(uint32_t dn, uint32_t moType) {
     sZepIPSetTableGet r{};
@@ -150,31 +158,19 @@ TEST(ProviderStart, EveryClassServesItsPropertiesInOrderAfterLinkUpModeAndData) 
     ASSERT_EQ(1u, modeAsked.size());
     EXPECT_EQ(ZEP_REQ_GET_MODE, modeAsked[0].code);
 
-    const Shape modeShape{{"Mode", B}, {"MoType", U8}, {"InstanceID", S}};
-    const Shape cedarTerminal{{"DN", U32}, {"MOTPS", S}, {"HWID", S}, {"SetStatus", S}, {"FwVersion", S},
-                              {"MOTN", S}, {"BUID", S}, {"SystemCreationClassName", S}, {"SystemName", S},
-                              {"CreationClassName", S}, {"DeviceID", S}};
-    const Shape otherTerminal{{"DN", U32}, {"MOTPS", S}, {"HWID", S}, {"SetStatus", S}, {"MODN", S},
-                              {"SystemCreationClassName", S}, {"SystemName", S}, {"CreationClassName", S},
-                              {"DeviceID", S}};
     const struct {
         uint32_t type;
         const char* setting;
         const char* terminal;
-        Shape settingShape;
-        Shape terminalShape;
+        std::vector<std::string> settingNames;
+        std::vector<std::string> terminalNames;
     } types[] = {
-        {ZEP_MOTYPE_CEDAR, "QEL_ZEPCedarSetting", "QEL_ZEPCedarTerminal",
-         {{"VoipTrunkAccessCode", S}, {"TestLocalModeTimeout", U8}, {"PrimaryNCSAddr", S}, {"AlternateNCSAddr", S},
-          {"NCSPort", U16}, {"HeartBeatPort", U16}, {"NodeId", U16}, {"H323Id", S}, {"NPI", U8}, {"TON", U8},
-          {"AccessCodeLength", U32}, {"InstanceID", S}},
-         cedarTerminal},
-        {ZEP_MOTYPE_ALDER, "QEL_ZEPAlderSetting", "QEL_ZEPAlderTerminal",
-         {{"VoipTrunkAccessCode", S}, {"TestLocalModeTimeout", U8}, {"InstanceID", S}}, otherTerminal},
-        {ZEP_MOTYPE_BIRCH, "QEL_ZEPBirchSetting", "QEL_ZEPBirchTerminal",
-         {{"VoipTrunkAccessCode", S}, {"TestLocalModeTimeOut", U8}, {"PrimaryTpsAddress", S},
-          {"PrimaryTpsPort", U16}, {"InstanceID", S}},
-         otherTerminal},
+        {ZEP_MOTYPE_CEDAR, "QEL_ZEPCedarSetting", "QEL_ZEPCedarTerminal", listed<QEL_ZEPCedarSettingTraits>(),
+         listed<QEL_ZEPCedarTerminalTraits>()},
+        {ZEP_MOTYPE_ALDER, "QEL_ZEPAlderSetting", "QEL_ZEPAlderTerminal", listed<QEL_ZEPAlderSettingTraits>(),
+         listed<QEL_ZEPAlderTerminalTraits>()},
+        {ZEP_MOTYPE_BIRCH, "QEL_ZEPBirchSetting", "QEL_ZEPBirchTerminal", listed<QEL_ZEPBirchSettingTraits>(),
+         listed<QEL_ZEPBirchTerminalTraits>()},
     };
     const char* const allClasses[] = {"QEL_ZEPModeSetting",  "QEL_ZEPAlderTerminal", "QEL_ZEPBirchTerminal",
                                       "QEL_ZEPCedarTerminal", "QEL_ZEPAlderSetting", "QEL_ZEPBirchSetting",
@@ -203,10 +199,10 @@ TEST(ProviderStart, EveryClassServesItsPropertiesInOrderAfterLinkUpModeAndData) 
             ASSERT_EQ(active ? 1u : 0u, instances.size()) << cls;
             if (!active) continue;
             EXPECT_EQ(String(cls), instances[0].getClassName());
-            const Shape& expected = cls == std::string("QEL_ZEPModeSetting") ? modeShape
-                                    : cls == std::string(t.setting)          ? t.settingShape
-                                                                             : t.terminalShape;
-            EXPECT_EQ(expected, shapeOf(instances[0])) << cls;
+            const std::vector<std::string> expected = cls == std::string("QEL_ZEPModeSetting") ? listed<QEL_ZEPModeSettingTraits>()
+                                                      : cls == std::string(t.setting) ? t.settingNames
+                                                                                      : t.terminalNames;
+            EXPECT_EQ(expected, namesOf(instances[0])) << cls;
         }
     }
 }

@@ -102,30 +102,19 @@ protected:
 // ---------------------------------------------------------------------------
 // Reading
 
-TEST_F(SettingClasses, InstancesCarryTheirPropertiesInOrderWithTheirTypes) {
+// Values in list order (the lists themselves are checked against the MOF).
+TEST_F(SettingClasses, InstancesCarryTheirRecordsValues) {
     fillAll();
-    typedef std::vector<std::pair<std::string, int>> Shape;
-    const int S = CIMDataType::STRING, U8 = CIMDataType::UINT8, U16 = CIMDataType::UINT16,
-              U32 = CIMDataType::UINT32;
-
     const CIMInstance cedar = getInstance(p, kCedar);
     EXPECT_EQ(String(kCedar), cedar.getClassName());
-    EXPECT_EQ((Shape{{"VoipTrunkAccessCode", S}, {"TestLocalModeTimeout", U8}, {"PrimaryNCSAddr", S},
-                     {"AlternateNCSAddr", S}, {"NCSPort", U16}, {"HeartBeatPort", U16}, {"NodeId", U16},
-                     {"H323Id", S}, {"NPI", U8}, {"TON", U8}, {"AccessCodeLength", U32}, {"InstanceID", S}}),
-              shapeOf(cedar));
     EXPECT_EQ((std::vector<std::string>{"ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", "5", "10.1.2.3", "192.168.1.100",
                                         "9029", "2727", "42", "gw-1", "3", "6", "4294967295", kCedar}),
               valuesOf(cedar));
 
     const CIMInstance alder = getInstance(p, kAlder);
-    EXPECT_EQ((Shape{{"VoipTrunkAccessCode", S}, {"TestLocalModeTimeout", U8}, {"InstanceID", S}}), shapeOf(alder));
     EXPECT_EQ((std::vector<std::string>{"*71", "4", kAlder}), valuesOf(alder));
 
     const CIMInstance birch = getInstance(p, kBirch);
-    EXPECT_EQ((Shape{{"VoipTrunkAccessCode", S}, {"TestLocalModeTimeOut", U8}, {"PrimaryTpsAddress", S},
-                     {"PrimaryTpsPort", U16}, {"InstanceID", S}}),
-              shapeOf(birch));
     EXPECT_EQ((std::vector<std::string>{"9", "7", "172.16.0.1", "5060", kBirch}), valuesOf(birch));
 
     for (const char* cls : {kCedar, kAlder, kBirch}) {
