@@ -45,7 +45,6 @@ public:
 	void swap(CIMException& x);
 	// The code; it is also what getErrorCode() returns.
 	ErrNoType getErrNo() const;
-	void setErrNo(ErrNoType e);
 	virtual const char* type() const;
 	virtual const char* getMessage() const;
 	virtual CIMException* clone() const throw();

@@ -179,11 +179,6 @@ public:
 	safe_bool operator!() const { return holdsValue() ? 0 : &CIMValue::safeBoolTrue; }
 #endif
 
-	// A value of the CIM type named in CIM-XML terms ("uint8" ... "sint64", "real32",
-	// "real64", "boolean", "string"; any case) from its text. An unknown type name gives the
-	// null value; text that is not a value of the type throws StringConversionException.
-	static CIMValue createSimpleValue(const String& cimtype, const String& value);
-
 private:
 	// Only the source knows how null is stored, so the truth test asks it.
 	bool holdsValue() const;

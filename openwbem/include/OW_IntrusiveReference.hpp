@@ -151,21 +151,6 @@ inline void swap(IntrusiveReference<T>& lhs, IntrusiveReference<T>& rhs)
 {
 	lhs.swap(rhs);
 }
-template<class T, class U>
-inline IntrusiveReference<T> static_pointer_cast(const IntrusiveReference<U>& p)
-{
-	return static_cast<T*>(p.get());
-}
-template<class T, class U>
-inline IntrusiveReference<T> const_pointer_cast(const IntrusiveReference<U>& p)
-{
-	return const_cast<T*>(p.get());
-}
-template<class T, class U>
-inline IntrusiveReference<T> dynamic_pointer_cast(const IntrusiveReference<U>& p)
-{
-	return dynamic_cast<T*>(p.get());
-}
 
 } // end namespace OpenWBEM
 

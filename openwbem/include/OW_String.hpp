@@ -26,8 +26,6 @@ class String
 {
 public:
 	enum EIgnoreCaseFlag { E_CASE_SENSITIVE, E_CASE_INSENSITIVE };
-	enum EReturnTokensFlag { E_DISCARD_TOKENS, E_RETURN_TOKENS };
-	enum EEmptyTokenReturnFlag { E_SKIP_EMPTY_TOKENS, E_RETURN_EMPTY_TOKENS };
 
 	String();
 	// A null pointer gives the empty string.
@@ -94,8 +92,6 @@ public:
 
 	// Empty when beginIndex is past the end; length is clipped to what is there.
 	String substring(size_t beginIndex, size_t length = npos) const;
-	// True when every byte is white space (and for the empty string).
-	bool isSpaces() const;
 
 	String& concat(const char* arg);
 	String& concat(const String& arg);
@@ -117,13 +113,6 @@ public:
 	// printf-style; replaces the contents and returns the new length.
 	int format(const char* fmt, ...);
 	String toString() const;
-
-	// Splits at any of the delimiter characters. E_RETURN_TOKENS also returns each delimiter as
-	// a token of its own; E_RETURN_EMPTY_TOKENS returns the empty text between two adjacent
-	// delimiters (and before a leading or after a trailing one).
-	StringArray tokenize(const char* delims = " \n\r\t\v",
-		EReturnTokensFlag returnDelimitersAsTokens = E_DISCARD_TOKENS,
-		EEmptyTokenReturnFlag returnEmptyTokens = E_SKIP_EMPTY_TOKENS) const;
 
 	// strtol-style: leading white space and a sign are accepted; an empty text, any trailing
 	// character or a value outside the type's range throws StringConversionException (so does a

@@ -47,17 +47,6 @@ const char* typeName(CIMDataType::Type t)
 	}
 }
 
-CIMDataType::Type typeFromName(const String& name)
-{
-	for (int t = CIMDataType::UINT8; t < CIMDataType::MAXDATATYPE; ++t)
-	{
-		if (name.equalsIgnoreCase(typeName(static_cast<CIMDataType::Type>(t))))
-		{
-			return static_cast<CIMDataType::Type>(t);
-		}
-	}
-	return CIMDataType::INVALID;
-}
 
 } // namespace impl
 

@@ -528,21 +528,6 @@ bool CIMValue::operator>=(const CIMValue& x) const
 	return !(*this < x);
 }
 
-CIMValue CIMValue::createSimpleValue(const String& cimtype, const String& value)
-{
-	const CIMDataType::Type t = impl::typeFromName(cimtype);
-	switch (t)
-	{
-	case CIMDataType::UINT8: case CIMDataType::SINT8: case CIMDataType::UINT16:
-	case CIMDataType::SINT16: case CIMDataType::UINT32: case CIMDataType::SINT32:
-	case CIMDataType::UINT64: case CIMDataType::SINT64: case CIMDataType::REAL32:
-	case CIMDataType::REAL64: case CIMDataType::BOOLEAN: case CIMDataType::STRING:
-		return impl::valueFromText(t, value);
-	default:
-		return CIMValue(CIMNULL);
-	}
-}
-
 namespace impl
 {
 

@@ -244,14 +244,6 @@ CIMException::ErrNoType CIMException::getErrNo() const
 	return static_cast<ErrNoType>(getErrorCode());
 }
 
-void CIMException::setErrNo(ErrNoType e)
-{
-	char* composed = compose(e, Exception::getMessage());
-	setErrorCode(e);
-	delete[] m_composed;
-	m_composed = composed;
-}
-
 const char* CIMException::type() const
 {
 	return "CIMException";

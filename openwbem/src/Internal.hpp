@@ -97,8 +97,6 @@ inline std::string toStd(const String& s)
 
 // The CIM-XML name of a type, e.g. "uint16"; "" for CIMNULL and INVALID.
 OW_STANDIN_HIDDEN const char* typeName(CIMDataType::Type t);
-// The type of a CIM-XML type name in any case; INVALID when unknown.
-OW_STANDIN_HIDDEN CIMDataType::Type typeFromName(const String& name);
 
 // A scalar value of type t read from text; throws StringConversionException on bad text and
 // CIMException FAILED for a type that has no text form here.

@@ -617,18 +617,6 @@ String String::substring(size_t beginIndex, size_t len) const
 	return String(data() + beginIndex, std::min(len, n - beginIndex));
 }
 
-bool String::isSpaces() const
-{
-	for (char c : viewOf(*this))
-	{
-		if (!isSpace(c))
-		{
-			return false;
-		}
-	}
-	return true;
-}
-
 String& String::concat(const char* arg)
 {
 	return arg ? appendBytes(arg, std::strlen(arg)) : *this;
@@ -765,38 +753,6 @@ int String::format(const char* fmt, ...)
 String String::toString() const
 {
 	return *this;
-}
-
-StringArray String::tokenize(const char* delims, EReturnTokensFlag returnDelimitersAsTokens,
-	EEmptyTokenReturnFlag returnEmptyTokens) const
-{
-	StringArray tokens;
-	const std::string_view s = viewOf(*this);
-	const std::string_view d = delims ? viewOf(delims) : std::string_view();
-	size_t start = 0;
-	bool afterDelimiter = false;  // an empty token is one between two delimiters
-	for (size_t i = 0; i < s.size(); ++i)
-	{
-		if (d.find(s[i]) == std::string_view::npos)
-		{
-			continue;
-		}
-		if (i > start || returnEmptyTokens == E_RETURN_EMPTY_TOKENS)
-		{
-			tokens.push_back(String(s.data() + start, i - start));
-		}
-		if (returnDelimitersAsTokens == E_RETURN_TOKENS)
-		{
-			tokens.push_back(String(s[i]));
-		}
-		start = i + 1;
-		afterDelimiter = true;
-	}
-	if (s.size() > start || (returnEmptyTokens == E_RETURN_EMPTY_TOKENS && afterDelimiter))
-	{
-		tokens.push_back(String(s.data() + start, s.size() - start));
-	}
-	return tokens;
 }
 
 UInt8 String::toUInt8(int base) const

@@ -1,14 +1,13 @@
-// The stand-in's shared bodies and counts under many threads: copies of one value changed in
-// different threads, references shared across threads, and loggers called from many threads.
-// Run under the thread sanitizer as well.
-#include "OW_Array.hpp"
-#include "OW_CIMDataType.hpp"
+// What the object manager's request threads share in a provider: class and property names, cached
+// paths and values, the environment's logger. Copies made from them on many threads at once and
+// changed there must leave the sources and each other alone, and the last reference to go
+// deletes its object once. Run under the thread sanitizer as well.
 #include "OW_CIMInstance.hpp"
 #include "OW_CIMObjectPath.hpp"
+#include "OW_CIMProperty.hpp"
 #include "OW_CIMValue.hpp"
 #include "OW_IntrusiveReference.hpp"
 #include "OW_Logger.hpp"
-#include "OW_Reference.hpp"
 #include "OW_String.hpp"
 
 #include "OwTestPrint.hpp"
@@ -16,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,10 +26,37 @@ using namespace OpenWBEM;
 
 const int kThreads = 8;
 
-// Runs body(thread index) on kThreads threads at once and waits for all of them.
-void onManyThreads(const std::function<void(int)>& body)
+// Counts its messages without a lock of its own (the calls into it are serialized), and its end.
+class CountingLogger : public Logger
 {
+public:
+	explicit CountingLogger(std::atomic<int>* deaths) : Logger(E_DEBUG_LEVEL), m_deaths(deaths) {}
+	~CountingLogger() override { ++*m_deaths; }
+	mutable int messages = 0;
+
+protected:
+	void doLogMessage(const String&, const ELogLevel) const override { ++messages; }
+
+private:
+	std::atomic<int>* m_deaths;
+};
+
+TEST(SharedValues, CopiesChangedOnManyThreadsLeaveTheSourcesAndEachOtherAlone)
+{
+	const String shortName("QEL_ZEPCedarTerminal");
+	const String longName("QEL_ZEPCedarTerminal.DeviceID=\"4000\", past any short-string limit");
+	CIMObjectPath cachedPath(shortName, String("root/cimv2"));
+	cachedPath.setKeyValue("DeviceID", CIMValue(longName));
+	const CIMValue reference(cachedPath);
+	CIMInstance cached(shortName);
+	cached.setProperty(CIMProperty(String("DN"), CIMValue(UInt32(4000))));
+	std::atomic<int> deaths{0};
+	CountingLogger* counting = new CountingLogger(&deaths);
+	LoggerRef logger(counting);
+	std::vector<LoggerRef> lastHeld(kThreads);
+	std::atomic<int> wrong{0};
 	std::atomic<int> ready{0};
+
 	std::vector<std::thread> threads;
 	for (int t = 0; t < kThreads; ++t)
 	{
@@ -41,211 +66,47 @@ void onManyThreads(const std::function<void(int)>& body)
 			{
 				std::this_thread::yield();
 			}
-			body(t);
+			const String mark = String(Int32(t));
+			for (int i = 0; i < 300; ++i)
+			{
+				String s(shortName);
+				String l(longName);
+				s += mark;
+				l[0] = 'q';
+				l += mark;
+				CIMInstance mine(cached);
+				mine.setProperty(CIMProperty(longName, CIMValue(UInt32(t))));
+				CIMObjectPath path = reference.toCIMObjectPath();
+				path.setKeyValue("DeviceID", CIMValue(l));
+				LoggerRef held(logger);
+				held->logError(s);
+				lastHeld[t] = held;
+				if (!s.equals(shortName + mark) || l.length() != longName.length() + mark.length()
+					|| mine.getProperties().size() != 2
+					|| mine.getProperty(longName).getValue() != CIMValue(UInt32(t))
+					|| path.getKeyValue("DeviceID").toString() != l)
+				{
+					++wrong;
+				}
+			}
 		});
 	}
-	for (auto& th : threads)
+	for (std::thread& th : threads)
 	{
 		th.join();
 	}
-}
-
-TEST(SharedBodies, CopiesOfOneValueChangeIndependentlyInManyThreads)
-{
-	String text("terminal");
-	text += "-";   // leaves room in the body that the copies below must not write into
-	StringArray words;
-	words.push_back("a");
-	CIMInstance inst("Test_Terminal");
-	inst.setProperty("DN", CIMValue(UInt32(4000)));
-	CIMObjectPath path("Test_Terminal", "root/test");
-	path.setKeyValue("DeviceID", CIMValue("4000"));
-	const CIMValue value(path);
-	std::atomic<int> wrong{0};
-
-	onManyThreads([&](int t) {
-		for (int i = 0; i < 500; ++i)
-		{
-			String s(text);
-			s += String(Int32(t));
-			StringArray w(words);
-			w.push_back(s);
-			CIMInstance mine(inst);
-			mine.setProperty("DN", CIMValue(UInt32(t)));
-			CIMObjectPath p = value.toCIMObjectPath();
-			p.setKeyValue("DeviceID", CIMValue(s));
-			if (s != text + String(Int32(t)) || w.size() != 2
-				|| mine.getPropertyValue("DN").toUInt32() != UInt32(t)
-				|| p.getKeyValue("DeviceID").toString() != s)
-			{
-				++wrong;
-			}
-		}
-	});
 	EXPECT_EQ(wrong.load(), 0);
-	EXPECT_STREQ(text.c_str(), "terminal-");
-	EXPECT_EQ(words.size(), 1u);
-	EXPECT_EQ(inst.getPropertyValue("DN"), CIMValue(UInt32(4000)));
-	EXPECT_EQ(value.toCIMObjectPath().getKeyValue("DeviceID"), CIMValue("4000"));
-}
+	EXPECT_EQ(counting->messages, kThreads * 300);
+	EXPECT_EQ(std::string(longName.c_str()),
+		"QEL_ZEPCedarTerminal.DeviceID=\"4000\", past any short-string limit");
+	EXPECT_EQ(reference.toCIMObjectPath().getKeyValue("DeviceID"), CIMValue(longName));
+	EXPECT_EQ(cached.getProperties().size(), 1u);
 
-// Scalar types share one body that is never counted nor freed; array and reference types are
-// counted bodies of their own. Copies dropped on every thread must leave both kinds intact.
-TEST(SharedBodies, TypeCopiesDroppedOnManyThreadsLeaveEveryTypeIntact)
-{
-	const CIMDataType scalar(CIMDataType::UINT32);
-	const CIMDataType array(CIMDataType::STRING, 4);
-	const CIMDataType reference(String("Test_Terminal"));
-	std::atomic<int> wrong{0};
-	onManyThreads([&](int) {
-		for (int i = 0; i < 2000; ++i)
-		{
-			CIMDataType a(scalar), b(array), c(reference);
-			a = CIMDataType(CIMDataType::UINT32);
-			b = a;
-			b = array;
-			const CIMDataType& same = c;
-			c = same;
-			if (a.getType() != CIMDataType::UINT32 || b.getSize() != 4
-				|| c.getRefClassName() != "Test_Terminal")
-			{
-				++wrong;
-			}
-		}
-	});
-	EXPECT_EQ(wrong.load(), 0);
-	EXPECT_TRUE(CIMDataType(CIMDataType::UINT32).equals(scalar));
-	EXPECT_TRUE(array.isArrayType());
-	EXPECT_EQ(reference.getRefClassName(), "Test_Terminal");
-}
-
-// Copies of one String changed in different threads: short copies are independent objects, long
-// ones share a body whose count and copy-on-write must hold when the copies race.
-TEST(StringThreads, CopiesOfShortAndLongTextsChangeIndependently)
-{
-	const std::string shortModel = "DN-4000";
-	const std::string longModel = "QEL_ZEPCedarTerminal.DeviceID=\"4000\"";
-	// A body with spare room, which no copy may append into while others share it.
-	String grownLong(longModel.c_str());
-	grownLong += "";
-	grownLong.concat('x');
-	grownLong.erase(longModel.size());
-	const String shortText(shortModel.c_str());
-	const String longText(grownLong);
-	std::atomic<int> wrong{0};
-
-	onManyThreads([&](int t) {
-		const char mark = static_cast<char>('a' + t);
-		for (int i = 0; i < 300; ++i)
-		{
-			String s(shortText);
-			String l(longText);
-			String crossing(shortText);
-			l[0] = mark;                       // unshares
-			l += mark;                         // grows its own body
-			s += String(longText);             // short to long
-			crossing += l;
-			crossing.erase(3);                 // long back to short
-			String assigned;
-			assigned = longText;
-			assigned.toUpperCase();
-			String formatted(longText);
-			formatted.format("%s", longModel.c_str());
-			if (std::string(l.c_str()) != mark + longModel.substr(1) + mark
-				|| std::string(s.c_str()) != shortModel + longModel
-				|| std::string(crossing.c_str()) != shortModel.substr(0, 3)
-				|| assigned.length() != longModel.size()
-				|| !formatted.equals(longText)
-				|| !String(longText).equals(longText))
-			{
-				++wrong;
-			}
-		}
-	});
-	EXPECT_EQ(wrong.load(), 0);
-	EXPECT_EQ(std::string(shortText.c_str()), shortModel);
-	EXPECT_EQ(std::string(longText.c_str()), longModel);
-	EXPECT_EQ(std::string(grownLong.c_str()), longModel);
-}
-
-class Counted : public IntrusiveCountableBase
-{
-public:
-	explicit Counted(std::atomic<int>* deaths) : m_deaths(deaths) {}
-	~Counted() override { ++*m_deaths; }
-
-private:
-	std::atomic<int>* m_deaths;
-};
-
-TEST(SharedCounts, ReferencesSharedAcrossThreadsDeleteOnceAfterTheLast)
-{
-	std::atomic<int> deaths{0};
-	{
-		const IntrusiveReference<Counted> intrusive(new Counted(&deaths));
-		const Reference<Counted> plain(new Counted(&deaths));
-		// Each thread copies and drops references; the last one standing may be any thread's.
-		std::vector<IntrusiveReference<Counted> > lastIntrusive(kThreads);
-		std::vector<Reference<Counted> > lastPlain(kThreads);
-		onManyThreads([&](int t) {
-			for (int i = 0; i < 2000; ++i)
-			{
-				IntrusiveReference<Counted> a(intrusive);
-				Reference<Counted> b(plain);
-				lastIntrusive[t] = a;
-				lastPlain[t] = b;
-			}
-		});
-		EXPECT_EQ(deaths.load(), 0);
-	}
-	EXPECT_EQ(deaths.load(), 2);
-
-	// A count whose last holder is released on another thread than the one that made it.
-	IntrusiveReference<Counted> handedOver(new Counted(&deaths));
-	std::thread([moved = handedOver]() mutable { moved = IntrusiveReference<Counted>(); }).join();
-	handedOver = IntrusiveReference<Counted>();
-	EXPECT_EQ(deaths.load(), 3);
-}
-
-class SerialCheckingLogger : public Logger
-{
-public:
-	SerialCheckingLogger() : Logger(E_DEBUG_LEVEL) {}
-	mutable std::atomic<int> delivered{0};
-	mutable std::atomic<int> overlaps{0};
-
-protected:
-	void doLogMessage(const String&, const ELogLevel) const override
-	{
-		if (m_inside.exchange(true))
-		{
-			++overlaps;
-		}
-		++delivered;
-		m_inside.store(false);
-	}
-
-private:
-	mutable std::atomic<bool> m_inside{false};
-};
-
-TEST(Logger, DeliversEveryMessageOnceAndOneAtATime)
-{
-	SerialCheckingLogger* checker = new SerialCheckingLogger;
-	const LoggerRef logger(checker);
-	onManyThreads([&](int t) {
-		const LoggerRef mine(logger);
-		for (int i = 0; i < 300; ++i)
-		{
-			mine->logDebug(String("thread ") + String(Int32(t)));
-			if (t == 0 && i == 150)
-			{
-				checker->setLogLevel(E_DEBUG_LEVEL);
-			}
-		}
-	});
-	EXPECT_EQ(checker->delivered.load(), kThreads * 300);
-	EXPECT_EQ(checker->overlaps.load(), 0);
+	// The last holder of the logger may be any thread's copy; it goes once, after all of them.
+	logger = LoggerRef();
+	EXPECT_EQ(deaths.load(), 0);
+	std::thread([&] { lastHeld.assign(kThreads, LoggerRef()); }).join();
+	EXPECT_EQ(deaths.load(), 1);
 }
 
 } // namespace

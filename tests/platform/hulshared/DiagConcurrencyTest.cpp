@@ -52,9 +52,10 @@ TEST(DiagConcurrency, EightThreadsWritingTenThousandEntriesEachLoseNothing) {
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(next[t], kEach) << "thread " << t;
 }
 
-// Modules come and go while threads log to them: entries for a module that
-// is gone land in the default log, nothing crashes, and a registration's own
-// file holds only its own well-formed entries.
+// Modules come and go while threads log to them, as the operational log is
+// closed while the link's tasks may still write: an entry for a module that is
+// gone goes to the default log, nothing crashes, and every entry made while a
+// module was registered is in its file.
 TEST(DiagConcurrency, ModulesComeAndGoWhileThreadsLogToThem) {
     testsupport::PlatformSandbox sandbox;
     std::atomic<HUL_DIAG_HANDLE> current{0};
@@ -69,26 +70,23 @@ TEST(DiagConcurrency, ModulesComeAndGoWhileThreadsLogToThem) {
             }
         });
     }
-    for (int round = 0; round < 300; ++round) {
+    unsigned failed = 0;
+    for (uint32_t round = 0; round < 300; ++round) {
         HUL_DIAG_HANDLE h = 0;
-        const std::string file = "churn" + std::to_string(round % 3) + ".log";
-        ASSERT_EQ(HulDiagRegisterModule("Agent", "Component", "churn", file.c_str(), &h), 0u);
+        failed += HulDiagRegisterModule("Agent", "Component", "churn", "churn.log", &h) != 0;
         current = h;
-        ASSERT_EQ(HulDiagAddLogEntry(h, 7, 1, static_cast<uint32_t>(round), "marker"), 0u);
-        ASSERT_EQ(HulDiagDeregisterModule(h), 0u);
+        failed += HulDiagAddLogEntry(h, 7, 1, round, "marker") != 0;
+        failed += HulDiagDeregisterModule(h) != 0;
     }
     stop = true;
     for (auto& t : loggers) t.join();
+    EXPECT_EQ(failed, 0u);
     EXPECT_EQ(unexpected.load(), 0u);
-
     int markers = 0;
-    for (int f = 0; f < 3; ++f) {
-        for (const std::string& line : loglines::read(sandbox.dir().file("churn" + std::to_string(f) + ".log"))) {
-            loglines::Entry e;
-            ASSERT_TRUE(loglines::parse(line, &e)) << line;
-            EXPECT_EQ(e.module, "churn");
-            markers += e.text == "marker";
-        }
+    for (const std::string& line : loglines::read(sandbox.dir().file("churn.log"))) {
+        loglines::Entry e;
+        EXPECT_TRUE(loglines::parse(line, &e)) << line;
+        markers += e.text == "marker";
     }
     EXPECT_EQ(markers, 300);
 }

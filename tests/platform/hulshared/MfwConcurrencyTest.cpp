@@ -1,15 +1,13 @@
 // The message framework across threads and processes: the two-way exchange,
-// participants that die or stop reading, waking a waiting message loop, and
-// participants whose socket files disappear.
+// participants that die or stop reading, waking a waiting message loop,
+// participants whose socket files disappear, and many senders to one loop.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +16,7 @@
 #include "HulMfw.h"
 #include "HulMfwStandIn.h"
 #include "TestSupport.hpp"
+#include "ThreadProbe.hpp"
 
 namespace {
 
@@ -42,14 +41,6 @@ protected:
 
     testsupport::PlatformSandbox sandbox_;
 };
-
-// True once the thread sleeps in the kernel, i.e. is blocked in a wait.
-bool sleepingInKernel(pid_t tid) {
-    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const size_t paren = text.rfind(')');
-    return paren != std::string::npos && paren + 2 < text.size() && text[paren + 2] == 'S';
-}
 
 TEST_F(MfwConcurrency, TwoProcessesExchangeHundredThousandMessagesEachWay) {
     constexpr uint32_t kCount = 100000;
@@ -106,33 +97,17 @@ TEST_F(MfwConcurrency, QuitMessageToOneselfWakesALoopWaitingWithoutLimit) {
     std::atomic<bool> quit{false}, ended{false};
     std::atomic<pid_t> tid{0};
     std::thread loop([&] {
-        tid = static_cast<pid_t>(syscall(SYS_gettid));
+        tid = gettid();
         while (!quit.load()) HulMfwProcessNextMessage(HUL_MFW_WAIT_FOREVER);
         ended = true;
     });
-    ASSERT_TRUE(waitUntil([&] { return tid.load() != 0 && sleepingInKernel(tid.load()); }));
+    ASSERT_TRUE(waitUntil([&] { return tid.load() != 0 && tevotest::threadBlocked(tid.load()); }));
     quit = true;
     unsigned char buffer[HUL_MFW_HEADER_SIZE] = {};
     EXPECT_EQ(HulMfwSendMessage(self(), HUL_MFW_CLASS_QUIT, 0, buffer, 0), 0u);
     EXPECT_TRUE(waitUntil([&] { return ended.load(); }));
     if (!ended.load()) HulMfwCleanup();  // free the loop so the test can end
     loop.join();
-}
-
-TEST_F(MfwConcurrency, CleanupWakesALoopWaitingWithoutLimit) {
-    ASSERT_EQ(HulMfwInitializeAs("leaver"), 0u);
-    std::atomic<pid_t> tid{0};
-    std::atomic<HUL_RESULT> result{0xFFFFFFFF};
-    std::thread loop([&] {
-        tid = static_cast<pid_t>(syscall(SYS_gettid));
-        result = HulMfwProcessNextMessage(HUL_MFW_WAIT_FOREVER);
-    });
-    ASSERT_TRUE(waitUntil([&] { return tid.load() != 0 && sleepingInKernel(tid.load()); }));
-    ASSERT_EQ(HulMfwCleanup(), 0u);
-    EXPECT_TRUE(waitUntil([&] { return result.load() != 0xFFFFFFFF; }));
-    loop.join();
-    EXPECT_EQ(result.load(), HUL_ERR_NOT_JOINED);
-    EXPECT_EQ(HulMfwProcessNextMessage(HUL_MFW_WAIT_FOREVER), HUL_ERR_NOT_JOINED);
 }
 
 // A socket file removed under a participant, its peer's or its own, or with
@@ -237,47 +212,6 @@ TEST_F(MfwConcurrency, ManySendingThreadsAndOneLoopLoseNothing) {
     EXPECT_EQ(failures.load(), 0u);
     EXPECT_EQ(disorder.load(), 0u);
     for (uint32_t t = 0; t < kThreads; ++t) EXPECT_EQ(nextFrom[t].load(), kEach) << "sender " << t;
-}
-
-// Joining and leaving over and over while other threads send and wait for
-// messages: calls fail with error codes while the process is not joined,
-// none touches a closed socket (the sanitizer builds see to that).
-TEST_F(MfwConcurrency, JoinAndLeaveRaceWithSendersAndLoops) {
-    HulMfwRegisterCallback(4, [](uint16_t, uint32_t, void*, uint32_t) {});
-    std::atomic<bool> stop{false};
-    std::atomic<uint32_t> unexpected{0};
-    std::vector<std::thread> users;
-    users.emplace_back([&] {
-        while (!stop.load()) {
-            const HUL_RESULT rc = HulMfwProcessNextMessage(5);
-            if (rc != 0 && rc != HUL_ERR_TIMEOUT && rc != HUL_ERR_NOT_JOINED) unexpected++;
-        }
-    });
-    users.emplace_back([&] {
-        while (!stop.load()) {
-            const HUL_RESULT rc = HulMfwProcessNextMessage(HUL_MFW_WAIT_FOREVER);
-            if (rc != 0 && rc != HUL_ERR_NOT_JOINED) unexpected++;
-        }
-    });
-    for (int t = 0; t < 2; ++t) {
-        users.emplace_back([&] {
-            unsigned char buffer[HUL_MFW_HEADER_SIZE + 32] = {};
-            while (!stop.load()) {
-                HUL_PROCESS_HANDLE h = 0;
-                HulMfwGetProcessHandle(nullptr, &h);
-                const HUL_RESULT rc = HulMfwSendMessage(h, 4, 0, buffer, 32);
-                if (rc != 0 && rc != HUL_ERR_NOT_JOINED && rc != HUL_ERR_NO_PROCESS) unexpected++;
-            }
-        });
-    }
-    for (int round = 0; round < 200; ++round) {
-        ASSERT_EQ(HulMfwInitializeAs("flicker"), 0u);
-        ASSERT_EQ(HulMfwCleanup(), 0u);
-    }
-    // The last cleanup woke every waiter, and calls fail at once from here.
-    stop = true;
-    for (auto& u : users) u.join();
-    EXPECT_EQ(unexpected.load(), 0u);
 }
 
 }  // namespace

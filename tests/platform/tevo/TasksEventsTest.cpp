@@ -1,4 +1,6 @@
-// Tasks: start-up, the ways a task ends, handles, and thread hygiene.
+// Tasks and named events as the gateway link uses them: tasks started with small stacks that
+// close their own handles, a task asked to end while it sleeps or waits, the connection
+// hand-shake over a named event, and no thread or handle left behind.
 #include <gtest/gtest.h>
 #include <pthread.h>
 
@@ -22,18 +24,17 @@ using tevotest::threadAlive;
 // of the Probe is `gone` (or the unwinding that sets it), so a test that has
 // seen `gone` and the thread's disappearance may reuse the memory.
 struct Probe {
-    enum class Mode { Record, EndByZero, EndByOwnHandle, ShortSleeps, Yields, EndlessSleep,
-                      EndlessEventWait, RunUntilQuit, CloseOwnThenRunUntilQuit };
+    enum class Mode { Record, ShortSleeps, EndlessSleep, EndlessEventWait, RunUntilQuit,
+                      CloseOwnThenRunUntilQuit };
     Mode mode = Mode::Record;
     OS_HANDLE handle = 0;  // the creator's handle word
     OS_HANDLE event = 0;
     std::atomic<OS_HANDLE> handleSeen{0};
     std::atomic<size_t> stackBytes{0};
-    char name[16] = {};
     std::atomic<pid_t> tid{0};
     std::atomic<unsigned> laps{0};
     std::atomic<OS_RESULT> ownClose{~0u};
-    std::atomic<bool> quit{false}, after{false}, gone{false};
+    std::atomic<bool> quit{false}, gone{false};
 
     bool ended() const { return gone && !threadAlive(tid); }
 };
@@ -45,7 +46,7 @@ struct SetOnDestruction {
 
 void probeTask(void* argument) {
     auto* p = static_cast<Probe*>(argument);
-    SetOnDestruction guard{p->gone};  // runs on return and on pthread_exit alike
+    SetOnDestruction guard{p->gone};  // runs on return and on the unwinding of a kill alike
     p->handleSeen = p->handle;
     pthread_attr_t attr;
     size_t stack = 0;
@@ -54,17 +55,13 @@ void probeTask(void* argument) {
         pthread_attr_destroy(&attr);
     }
     p->stackBytes = stack;
-    pthread_getname_np(pthread_self(), p->name, sizeof p->name);
     p->tid = gettid();
     using M = Probe::Mode;
     if (p->mode == M::CloseOwnThenRunUntilQuit) p->ownClose = osCloseTaskHandle(p->handle);
-    if (p->mode == M::EndByZero) osKillTask(0);
-    if (p->mode == M::EndByOwnHandle) osKillTask(p->handle);
     for (;;) {
         ++p->laps;
         switch (p->mode) {
             case M::ShortSleeps: osSleep(5); break;
-            case M::Yields: osSleep(0); break;
             case M::EndlessSleep: osSleep(0xFFFFFFFFu); break;
             case M::EndlessEventWait: osReceiveEvent(p->event, OS_WAIT_FOREVER); break;
             case M::RunUntilQuit:
@@ -72,13 +69,13 @@ void probeTask(void* argument) {
                 if (p->quit) return;
                 osSleep(1);
                 break;
-            default: p->after = p->mode != M::Record; return;
+            default: return;
         }
     }
 }
 
-OS_RESULT start(Probe& p, uint32_t stackSize = 10000, const char* name = "probe") {
-    return osCreateTask(name, 0, stackSize, probeTask, &p, 0, &p.handle);
+OS_RESULT start(Probe& p, uint32_t stackSize = 10000) {
+    return osCreateTask("probe", 0, stackSize, probeTask, &p, 0, &p.handle);
 }
 
 TEST(TevoTask, RunsWithItsHandleStoredBeforeItStartsWhateverTheStackSize) {
@@ -86,46 +83,20 @@ TEST(TevoTask, RunsWithItsHandleStoredBeforeItStartsWhateverTheStackSize) {
     for (uint32_t size : {0u, 10000u, 16000u, (1u << 20) + 1u}) {
         SCOPED_TRACE(size);
         Probe p;
-        ASSERT_EQ(0u, start(p, size, "OamZepConnectAndMore"));
+        ASSERT_EQ(0u, start(p, size));
         EXPECT_NE(0u, p.handle);
         ASSERT_TRUE(waitUntil([&] { return p.ended(); }));
         EXPECT_EQ(p.handle, p.handleSeen.load());
         EXPECT_GE(p.stackBytes.load(), size);
         EXPECT_GE(p.stackBytes.load(), static_cast<size_t>(PTHREAD_STACK_MIN));
-        EXPECT_STREQ("OamZepConnectAn", p.name);
     }
-    OS_HANDLE untouched = 7;
-    EXPECT_EQ(OS_ERR_INVALID_ARG, osCreateTask(nullptr, 0, 0, probeTask, nullptr, 0, &untouched));
-    EXPECT_EQ(OS_ERR_INVALID_ARG, osCreateTask("t", 0, 0, nullptr, nullptr, 0, &untouched));
-    EXPECT_EQ(OS_ERR_INVALID_ARG, osCreateTask("t", 0, 0, probeTask, nullptr, 0, nullptr));
-    EXPECT_EQ(7u, untouched);
-}
-
-TEST(TevoTask, KillingItselfEndsTheCallerAtOnceUnwindingItsStack) {
-    for (auto mode : {Probe::Mode::EndByZero, Probe::Mode::EndByOwnHandle}) {
-        Probe p;
-        p.mode = mode;
-        ASSERT_EQ(0u, start(p));
-        ASSERT_TRUE(waitUntil([&] { return p.ended(); }));
-        EXPECT_FALSE(p.after) << "code after osKillTask ran";
-        // Ended without anyone closing the handle: the handle names nothing.
-        EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(p.handle));
-        EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(p.handle));
-    }
-    // Any thread may end itself this way, not only a task.
-    Probe p;
-    p.mode = Probe::Mode::EndByZero;
-    std::thread plain(probeTask, &p);
-    plain.join();
-    EXPECT_TRUE(p.gone);
-    EXPECT_FALSE(p.after);
 }
 
 TEST(TevoTask, KillingAnotherTaskEndsItAtItsNextSleepOrWait) {
     OS_HANDLE event = 0;
     ASSERT_EQ(0u, osCreateEvent("TevoKillWhileWaiting", 0, &event));
     using M = Probe::Mode;
-    for (auto mode : {M::ShortSleeps, M::Yields, M::EndlessSleep, M::EndlessEventWait}) {
+    for (auto mode : {M::ShortSleeps, M::EndlessSleep, M::EndlessEventWait}) {
         SCOPED_TRACE(static_cast<int>(mode));
         Probe p;
         p.mode = mode;
@@ -162,7 +133,7 @@ TEST(TevoTask, ClosingTheHandleLeavesTheTaskRunning) {
 
 void countAndReturn(void* argument) { ++*static_cast<std::atomic<unsigned>*>(argument); }
 
-TEST(TevoTask, HandlesAreNeverRepeatedAndUnknownOnesAreRefused) {
+TEST(TevoTask, HandlesAreNeverRepeatedAndStaleOnesAreRefused) {
     // Several threads creating and releasing tasks and events at once.
     constexpr int kThreads = 4, kRounds = 100;
     std::vector<std::vector<OS_HANDLE>> seen(kThreads);
@@ -188,12 +159,7 @@ TEST(TevoTask, HandlesAreNeverRepeatedAndUnknownOnesAreRefused) {
     EXPECT_EQ(0u, distinct.count(0));
     EXPECT_TRUE(waitUntil([&] { return ran == kThreads * kRounds; }));
 
-    // Unknown, released and wrong-kind handles: an error, never a crash.
-    OS_HANDLE event = 0;
-    Probe running;
-    running.mode = Probe::Mode::RunUntilQuit;
-    ASSERT_EQ(0u, osCreateEvent("TevoWrongKind", 0, &event));
-    ASSERT_EQ(0u, start(running));
+    // Released handles: an error, never a crash.
     for (OS_HANDLE bad : {0xFFFFFFFFu, *distinct.begin(), *distinct.rbegin()}) {
         EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(bad));
         EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(bad));
@@ -201,16 +167,6 @@ TEST(TevoTask, HandlesAreNeverRepeatedAndUnknownOnesAreRefused) {
         EXPECT_EQ(OS_ERR_BAD_HANDLE, osReceiveEvent(bad, 0));
         EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillEvent(bad));
     }
-    EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(0));
-    EXPECT_EQ(OS_ERR_BAD_HANDLE, osSendEvent(0));
-    EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillTask(event));
-    EXPECT_EQ(OS_ERR_BAD_HANDLE, osCloseTaskHandle(event));
-    EXPECT_EQ(OS_ERR_BAD_HANDLE, osSendEvent(running.handle));
-    EXPECT_EQ(OS_ERR_BAD_HANDLE, osReceiveEvent(running.handle, 0));
-    EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillEvent(running.handle));
-    running.quit = true;
-    EXPECT_TRUE(waitUntil([&] { return running.ended(); }));
-    EXPECT_EQ(0u, osKillEvent(event));
 }
 
 TEST(TevoTask, AThousandEndedTasksLeaveNoThreadOrHandleBehind) {
@@ -221,13 +177,11 @@ TEST(TevoTask, AThousandEndedTasksLeaveNoThreadOrHandleBehind) {
     ASSERT_TRUE(waitUntil([&] { return warmUp.ended(); }));
     const int baseline = testsupport::threadCount();
 
-    // Ending by return, by osKillTask(0), and by return after closing its own handle.
+    // Ending by return, with the handle open and after closing it.
     constexpr unsigned kTasks = 1000, kBatch = 100;
-    const Probe::Mode modes[] = {Probe::Mode::Record, Probe::Mode::EndByZero,
-                                 Probe::Mode::CloseOwnThenRunUntilQuit};
     std::vector<Probe> probes(kTasks);
     for (unsigned i = 0; i < kTasks; ++i) {
-        probes[i].mode = modes[i % 3];
+        probes[i].mode = i % 2 ? Probe::Mode::Record : Probe::Mode::CloseOwnThenRunUntilQuit;
         probes[i].quit = true;
         ASSERT_EQ(0u, start(probes[i]));
         // Bounded bursts keep the peak thread count modest on small machines.
@@ -243,28 +197,21 @@ TEST(TevoTask, AThousandEndedTasksLeaveNoThreadOrHandleBehind) {
     }
 }
 
-void sleepInLoop(void* argument) {
-    ++*static_cast<std::atomic<unsigned>*>(argument);
-    for (;;) osSleep(1);
-}
-
-void waitOnEvent(void* argument) {
+// Runs until the process ends: sleeping (0), waiting on an event (1) or signalling it (2).
+std::atomic<unsigned> busyTasks{0};
+void busyTask(void* argument) {
+    const auto kind = reinterpret_cast<uintptr_t>(argument);
     OS_HANDLE event = 0;
-    osCreateEvent("TevoExitWhileWaiting", 0, &event);
-    ++*static_cast<std::atomic<unsigned>*>(argument);
-    for (;;) osReceiveEvent(event, OS_WAIT_FOREVER);
-}
-
-void signalInLoop(void* argument) {
-    OS_HANDLE event = 0;
-    osCreateEvent("TevoExitWhileWaiting", 0, &event);
-    ++*static_cast<std::atomic<unsigned>*>(argument);
+    osCreateEvent("TevoExitWhileBusy", 0, &event);
+    ++busyTasks;
     for (;;) {
-        osSendEvent(event);
-        osSleep(0);
+        if (kind == 1) osReceiveEvent(event, OS_WAIT_FOREVER);
+        if (kind == 2) osSendEvent(event);
+        osSleep(kind == 0 ? 1 : 0);
     }
 }
 
+// The gateway link's tasks run until the process ends.
 TEST(TevoTask, ProcessExitsCleanlyWhileTasksStillRun) {
     // "threadsafe" re-executes the test program, which cannot start by itself
     // under an emulator; there the child is forked, which is safe enough when
@@ -272,14 +219,82 @@ TEST(TevoTask, ProcessExitsCleanlyWhileTasksStillRun) {
     GTEST_FLAG_SET(death_test_style, testsupport::kUnderEmulator ? "fast" : "threadsafe");
     EXPECT_EXIT(
         {
-            std::atomic<unsigned> started{0};
             OS_HANDLE handle = 0;
-            for (OS_TASK_ENTRY entry : {sleepInLoop, waitOnEvent, signalInLoop, sleepInLoop})
-                osCreateTask("busy", 0, 10000, entry, &started, 0, &handle);
-            waitUntil([&] { return started == 4; });
+            for (uintptr_t kind : {0, 1, 2, 0})
+                osCreateTask("busy", 0, 10000, busyTask, reinterpret_cast<void*>(kind), 0, &handle);
+            waitUntil([] { return busyTasks == 4; });
             std::exit(0);
         },
         testing::ExitedWithCode(0), "");
+}
+
+TEST(TevoEvent, ANameNamesOneEventUntilItIsKilled) {
+    OS_HANDLE first = 0, again = 0, other = 0, renewed = 0;
+    ASSERT_EQ(0u, osCreateEvent("OamZepConnectEvnt", 0, &first));
+    EXPECT_NE(0u, first);
+    EXPECT_EQ(OS_ERR_EVENT_EXISTS, osCreateEvent("OamZepConnectEvnt", 0, &again));
+    EXPECT_EQ(first, again);
+    ASSERT_EQ(0u, osCreateEvent("OamZepConnectEvnt2", 0, &other));
+    EXPECT_NE(first, other);
+
+    EXPECT_EQ(0u, osKillEvent(first));
+    EXPECT_EQ(OS_ERR_BAD_HANDLE, osKillEvent(first));
+    ASSERT_EQ(0u, osCreateEvent("OamZepConnectEvnt", 0, &renewed));
+    EXPECT_NE(first, renewed);
+    // The old handle stays dead; it does not reach the new event.
+    EXPECT_EQ(OS_ERR_BAD_HANDLE, osSendEvent(first));
+    EXPECT_EQ(OS_ERR_TIMEOUT, osReceiveEvent(renewed, 0));
+    EXPECT_EQ(0u, osKillEvent(other));
+    EXPECT_EQ(0u, osKillEvent(renewed));
+}
+
+TEST(TevoEvent, ASignalIsKeptUntilTakenAndSignalsDoNotAddUp) {
+    OS_HANDLE event = 0;
+    ASSERT_EQ(0u, osCreateEvent("TevoKeptSignal", 0, &event));
+    EXPECT_EQ(OS_ERR_TIMEOUT, osReceiveEvent(event, 0));
+    EXPECT_EQ(OS_ERR_TIMEOUT, osReceiveEvent(event, 20));
+    EXPECT_EQ(0u, osSendEvent(event));
+    EXPECT_EQ(0u, osSendEvent(event));
+    EXPECT_EQ(0u, osReceiveEvent(event, 10000));
+    EXPECT_EQ(OS_ERR_TIMEOUT, osReceiveEvent(event, 0)) << "signals added up, or not reset when taken";
+    EXPECT_EQ(0u, osKillEvent(event));
+}
+
+// The gateway link's connection hand-shake at shut-down: the connection task
+// signals the event and returns; the shut-down waits for the signal, closes
+// the task's handle (ended or not) and deletes the event.
+struct Handshake {
+    OS_HANDLE event = 0;
+    pid_t shutdownTid = 0;  // when set, signal only once that thread is blocked
+    std::atomic<pid_t> tid{0};
+    std::atomic<bool> sent{false};
+};
+
+void connectionTask(void* argument) {
+    auto* h = static_cast<Handshake*>(argument);
+    h->tid = gettid();
+    while (h->shutdownTid != 0 && !tevotest::threadBlocked(h->shutdownTid)) osSleep(1);
+    osSendEvent(h->event);
+    h->sent = true;
+}
+
+TEST(TevoEvent, ConnectionHandshakeCompletesAndTheTaskEnds) {
+    for (bool signalFirst : {true, false}) {
+        SCOPED_TRACE(signalFirst ? "signal before the wait" : "wait before the signal");
+        Handshake h;
+        OS_HANDLE task = 0;
+        ASSERT_EQ(0u, osCreateEvent("OamZepConnectEvnt", 0, &h.event));
+        if (!signalFirst) h.shutdownTid = gettid();
+        ASSERT_EQ(0u, osCreateTask("OamZepConnect", 0, 16000, connectionTask, &h, 0, &task));
+        if (signalFirst) {
+            ASSERT_TRUE(waitUntil([&] { return h.sent && !threadAlive(h.tid); }));
+        }
+        EXPECT_EQ(0u, osReceiveEvent(h.event, 60000));
+        const OS_RESULT closed = osCloseTaskHandle(task);
+        EXPECT_TRUE(closed == 0 || closed == OS_ERR_BAD_HANDLE) << closed;
+        EXPECT_EQ(0u, osKillEvent(h.event));
+        ASSERT_TRUE(waitUntil([&] { return h.sent && !threadAlive(h.tid); }));
+    }
 }
 
 }  // namespace
