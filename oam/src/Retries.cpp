@@ -85,9 +85,13 @@ void cancelRetries(const std::string& prefix) {
         it = q.jobs.erase(it);
 }
 
+std::chrono::milliseconds retryDelay(unsigned attempt) {
+    const unsigned doublings = attempt > 1 ? std::min(attempt - 1, 5u) : 0u;  // 32 s > 30 s
+    return std::min(kFirstDelay * (1 << doublings), kLongestDelay);
+}
+
 std::chrono::milliseconds SetUpStep::failed(uint32_t code) {
     ++failures_;
-    delay_ = delay_.count() == 0 ? kFirstDelay : std::min(delay_ * 2, kLongestDelay);
     if (code != loggedCode_) {
         char text[160];
         std::snprintf(text, sizeof text, "ZepOam: %s failed (code %u); trying again, every %lld s at most", name_,
@@ -95,7 +99,7 @@ std::chrono::milliseconds SetUpStep::failed(uint32_t code) {
         AddToLog(0, ZEP_LOG_CODE_ERROR, text, 0, 0);
         loggedCode_ = code;
     }
-    return delay_;
+    return retryDelay(failures_);
 }
 
 void SetUpStep::succeeded() {
@@ -106,7 +110,6 @@ void SetUpStep::succeeded() {
     }
     failures_ = 0;
     loggedCode_ = 0;
-    delay_ = std::chrono::milliseconds{0};
 }
 
 }  // namespace zepoam_detail

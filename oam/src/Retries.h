@@ -20,7 +20,10 @@ bool scheduleRetry(const std::string& key, std::chrono::milliseconds delay, std:
 // Forgets the waiting jobs whose key starts with prefix.
 void cancelRetries(const std::string& prefix);
 
-// The back-off of one set-up step: 1 s, doubling up to 30 s, back to 1 s after
+// The wait before retry number attempt (from 1): 1 s, doubling up to 30 s.
+std::chrono::milliseconds retryDelay(unsigned attempt);
+
+// The back-off of one set-up step: retryDelay of its failures so far, back to 1 s after
 // a success; a failure is logged when it differs from the step's last logged
 // state, and the first success after failures is logged too.
 class SetUpStep {
@@ -35,7 +38,6 @@ public:
 
 private:
     const char* name_;
-    std::chrono::milliseconds delay_{0};
     uint32_t loggedCode_ = 0;  // 0: the last state logged was success
     uint32_t failures_ = 0;
 };

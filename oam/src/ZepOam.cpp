@@ -102,8 +102,7 @@ void retryDataRequest(uint32_t code, const std::string& payload, int attempt, ui
         std::snprintf(text, sizeof text, "ZepOam: data request %u not delivered (code %u); sending it again", code, rc);
         AddToLog(0, ZEP_LOG_CODE_WARNING, text, 0, 0);
     }
-    const std::chrono::milliseconds delay{std::min(1000 << (attempt - 1), 30000)};
-    zepoam_detail::scheduleRetry(dataRetryKey(code, payload), delay, [code, payload, attempt] {
+    zepoam_detail::scheduleRetry(dataRetryKey(code, payload), zepoam_detail::retryDelay(attempt), [code, payload, attempt] {
         if (il.useCount.load() < 1) return;
         const uint32_t again = ZepOamSend(code, payload.data(), static_cast<uint32_t>(payload.size()));
         if (again != 0) return retryDataRequest(code, payload, attempt + 1, again);
