@@ -353,6 +353,8 @@ struct PropertyRow {
 
 #define ZEP_WHEN_RW(...) __VA_ARGS__
 #define ZEP_WHEN_RO(...)
+#define ZEP_IS_WRITABLE_RW true
+#define ZEP_IS_WRITABLE_RO false
 #define ZEP_IS_KEY_Key true
 #define ZEP_IS_KEY_Number false
 #define ZEP_IS_KEY_Text false
@@ -399,6 +401,6 @@ struct PropertyRow {
 #define ZEP_SETTER_ENTRY(Name, Type, Access, Field, Item, Limits) \
     ZEP_WHEN_##Access(zep::setter<&Object::set##Name>(#Name, Limits), )
 #define ZEP_ROW_ENTRY(Name, Type, Access, Field, Item, Limits) \
-    {#Name, zep::mofType<Type>(), ZEP_WHEN_##Access(true ||) false, ZEP_IS_KEY_##Field, Limits},
+    {#Name, zep::mofType<Type>(), ZEP_IS_WRITABLE_##Access, ZEP_IS_KEY_##Field, Limits},
 
 #endif  // ZEP_PROPERTY_TABLE_H
