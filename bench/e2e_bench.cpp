@@ -170,7 +170,7 @@ struct InProcess {
         setenv("HUL_MFW_DIR", dir.path().c_str(), 1);
         setenv("HUL_DIAG_DIR", dir.path().c_str(), 1);
         setenv("HUL_MFW_NAME", "e2ebench", 1);
-        sim.reset(new simtest::SimProcess(kZepsim, {"--peer", "e2ebench", "--mode", "cedar", "--terminals",
+        sim.reset(new testsupport::Zepsim(kZepsim, {"--peer", "e2ebench", "--mode", "cedar", "--terminals",
                                                         std::to_string(kTerminals)}));
         void* lib = dlopen(kProvider.c_str(), RTLD_NOW | RTLD_GLOBAL);
         if (!lib) return;
@@ -187,7 +187,7 @@ struct InProcess {
         }, std::chrono::seconds(120));
     }
     testsupport::ScratchDir dir;
-    std::unique_ptr<simtest::SimProcess> sim;
+    std::unique_ptr<testsupport::Zepsim> sim;
     ProviderEnvironmentIFCRef env = owtest::makeEnvironment();
     IntrusiveReference<CppProviderBaseIFC> provider;
     CppInstanceProviderIFC* instances = nullptr;

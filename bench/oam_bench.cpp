@@ -1,4 +1,4 @@
-// Gateway events per second from a fake gateway process to the registered
+// Gateway events per second from a zepsim process to the registered
 // handlers, beside the framework's raw message rate measured in the same run:
 // the same bodies, the same loop task, but a bare counting callback on a
 // class of its own. The ratio is the link's cost; the target is 80% or better.
@@ -11,15 +11,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
 
-#include "FakeGateway.hpp"
 #include "HulMfw.h"
 #include "ZepOam.h"
 #include "ZepRecords.h"
+#include "Zepsim.hpp"
 
 namespace {
 
@@ -31,8 +30,7 @@ constexpr int kMessagesPerRound = 20000;
 
 std::atomic<uint64_t> gEvents{0};
 std::atomic<uint64_t> gRaw{0};
-faketest::FakeGateway* gGateway = nullptr;
-std::string gEventBody;  // hex of one envelope with a terminal record
+testsupport::Zepsim* gGateway = nullptr;
 
 // Totals per benchmark, for the closing comparison.
 struct Rate {
@@ -42,21 +40,22 @@ struct Rate {
 };
 Rate gEventRate, gRawRate;
 
-// Seven handlers as the provider registers them; the last counts.
+// Seven handlers as the provider registers them: the first answers link-up
+// with a mode request, as the mode class does; the last counts.
 template <int N>
 void handler(sZepToOamEvents* event) {
+    if (N == 0 && event->getType() == ZEP_EVT_LINK_UP) ZepOamSendRecord(ZEP_REQ_GET_MODE, sZepSettingsRequest(0));
     if (N == 6) gEvents.fetch_add(event->getType() == ZEP_EVT_IPSET_RECORD, std::memory_order_relaxed);
 }
 void rawCallback(uint16_t, uint32_t, void*, uint32_t) { gRaw.fetch_add(1, std::memory_order_relaxed); }
 
-// Floods the gateway's messages and returns the seconds until the last arrived.
-double floodRound(uint16_t msgClass, std::atomic<uint64_t>& counter) {
+// Has the gateway flood (a terminal's record updates, or raw messages of the
+// same size) and returns the seconds until the last arrived.
+double floodRound(const std::string& flood, std::atomic<uint64_t>& counter) {
     const uint64_t target = counter.load() + kMessagesPerRound;
     const auto start = Clock::now();
-    const std::string answer = gGateway->command("flood " + std::string(kSelf) + " " +
-                                                 std::to_string(msgClass) + " " +
-                                                 std::to_string(kMessagesPerRound) + " " + gEventBody);
-    if (answer.rfind("ok", 0) != 0) return -1;
+    const std::string answer = gGateway->command(flood);
+    if (answer.rfind("ok", 0) != 0 || answer.find(" lost ") != std::string::npos) return -1;
     while (counter.load() < target) {
         if (Clock::now() - start > std::chrono::seconds(60)) return -1;
         std::this_thread::yield();
@@ -69,8 +68,8 @@ double floodRound(uint16_t msgClass, std::atomic<uint64_t>& counter) {
 // time is the events' round.
 void BM_GatewayEventsVsFrameworkRaw(benchmark::State& state) {
     for (auto _ : state) {
-        const double raw = floodRound(kRawClass, gRaw);
-        const double events = floodRound(ZEP_MFW_CLASS_ENVELOPE, gEvents);
+        const double raw = floodRound("rawflood " + std::to_string(kMessagesPerRound) + " " + std::to_string(kRawClass), gRaw);
+        const double events = floodRound("flood " + std::to_string(kMessagesPerRound), gEvents);
         if (raw < 0 || events < 0) {
             state.SkipWithError("the messages did not all arrive");
             break;
@@ -110,19 +109,6 @@ void reportIdleCpu() {
                     benchtable::atMost(1));
 }
 
-// One envelope with a terminal record, as the gateway sends them.
-std::string eventBodyHex() {
-    sZepIPSetTableGet t{};
-    t.setDN(4711);
-    t.setMoType(ZEP_MOTYPE_CEDAR);
-    t.setBUID("bench");
-    const sZepToOamEvents e = sZepToOamEvents::ipsetRecord(t);
-    unsigned char body[ZEP_EVENT_BODY_LENGTH] = {};
-    zeprec::storeU32(body, ZEP_ENVELOPE_MARK);
-    std::memcpy(body + ZEP_BODY_CODE_OFFSET, e.data(), e.size());
-    return faketest::toHex(body, sizeof body);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,19 +124,15 @@ int main(int argc, char** argv) {
                                            handler<4>, handler<5>, handler<6>};
     for (ZepOamEventHandler h : handlers) ZepOamRegisterCallback(h);
     HulMfwRegisterCallback(kRawClass, rawCallback);
-    gEventBody = eventBodyHex();
     int rc = 0;
     {
-        faketest::FakeGateway gateway(FAKE_ZEP_PATH);
+        testsupport::Zepsim gateway(ZEPSIM_PATH, {"--peer", kSelf, "--mode", "cedar", "--terminals", "1", "--announce-ms", "50"});
         gGateway = &gateway;
-        // The connection task installs the link's message handler; from then on
-        // the gateway's events reach the handlers.
-        const auto start = Clock::now();
-        while (gEvents.load() == 0 && Clock::now() - start < std::chrono::seconds(30)) {
-            gateway.command(std::string("linkup ") + kSelf);
-            gateway.command("event " + std::string(kSelf) + " " + gEventBody.substr(24));
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        // The link is up once the gateway was asked for its mode; from then on
+        // its events reach the handlers.
+        testsupport::waitUntil([&] { return gateway.status()["announcing"] == "no"; }, std::chrono::seconds(30));
+        gateway.command("flood 1");
+        testsupport::waitUntil([] { return gEvents.load() > 0; }, std::chrono::seconds(30));
         if (gEvents.load() == 0) {
             std::fprintf(stderr, "oam_bench: no events reached the handlers\n");
             rc = 1;

@@ -20,7 +20,7 @@
 #include "BenchTable.hpp"
 #include "HulMfw.h"
 #include "LoadedProvider.hpp"
-#include "SimProcess.hpp"
+#include "Zepsim.hpp"
 
 // The loaded library's tasks run until the process ends (see the provider's
 // integration tests); nothing here is for the leak checker.
@@ -30,7 +30,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using simtest::LoadedProvider;
-using simtest::SimProcess;
+using SimProcess = testsupport::Zepsim;
 
 constexpr uint32_t kTerminals = 10000;
 constexpr uint32_t kFirstDn = 1000;  // zepsim's generated DNs: 1000 ...

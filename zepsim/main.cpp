@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -80,7 +81,6 @@ Options parseOptions(int argc, char** argv) {
             o.scenario = value;
         } else if (arg == "--announce-ms") {
             o.sim.announceMs = numberOption("--announce-ms", value);
-            if (o.sim.announceMs == 0) usageError("--announce-ms must be at least 1");
         } else {
             usageError("unknown option '" + arg + "'");
         }
@@ -115,8 +115,14 @@ std::vector<std::pair<int, Command>> loadScenario(const std::string& path) {
     return commands;
 }
 
+// Held while a command other than a pause runs, and for good once the
+// program ends, so that no command runs into the exit.
+std::mutex gRunning;
+
 // Runs one command and prints its answer; false once the simulator must end.
 bool runCommand(Simulator& sim, int number, const Command& c) {
+    std::unique_lock<std::mutex> running(gRunning, std::defer_lock);
+    if (c.kind != CommandKind::Pause) running.lock();
     std::string answer = sim.execute(c);
     if (answer.rfind("error: ", 0) == 0) answer = "error line " + std::to_string(number) + ": " + answer.substr(7);
     say(answer);
@@ -172,12 +178,14 @@ int main(int argc, char** argv) {
     say("ready " + std::to_string(sim.ownHandle()));
 
     // The command reader may sit in a read of standard input when a signal
-    // ends the program, so it is never joined; the process exits under it.
+    // ends the program, so it is never joined; the process exits under it,
+    // normally, so that exit handlers (coverage counts among them) run.
     std::thread(commandLoop, std::ref(sim), std::cref(scenario)).detach();
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
     sim.leave();
+    gRunning.lock();
     fflush(stdout);
-    std::_Exit(0);
+    std::exit(0);
 }

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "SimProcess.hpp"
 #include "TestSupport.hpp"
+#include "Zepsim.hpp"
 
 // The test programs check every CIM-XML answer they receive, raw or through
 // wbemcli, with a strict parser of its own (benchmarks leave it out).
@@ -356,19 +356,16 @@ public:
     }
 
     // SIGTERM, then the host's exit status (-1 if it did not end by itself).
-    int stopHost() {
-        ::kill(host_->pid(), SIGTERM);
-        return host_->wait(60s);
-    }
-    bool hostAlive() const { return ::kill(host_->pid(), 0) == 0 && waitpid(host_->pid(), nullptr, WNOHANG) == 0; }
+    int stopHost() { return host_->stop(60s); }
+    bool hostAlive() const { return host_->alive(); }
 
     // A new gateway incarnation with these arguments, after the running one
-    // (if any) is killed.
+    // (if any) has ended.
     void restartSim(const std::vector<std::string>& simArgs) {
         sim_.reset();
         std::vector<std::string> args{"--peer", programs_.hostName()};
         args.insert(args.end(), simArgs.begin(), simArgs.end());
-        sim_.reset(new simtest::SimProcess(programs_.zepsim, args));
+        sim_.reset(new testsupport::Zepsim(programs_.zepsim, args));
     }
 
     // wbemcli with the arguments; a "URL:" prefix in an argument is replaced by the host's URL + ':'.
@@ -400,7 +397,7 @@ public:
     // POSTs a CIM-XML body on a connection of its own, with the test's credentials.
     std::string post(const std::string& body) const { return RawConnection(port_).post(body); }
 
-    simtest::SimProcess& sim() { return *sim_; }
+    testsupport::Zepsim& sim() { return *sim_; }
     std::string log() const { return readFile(logFile()); }
     std::string logFile() const { return dir_.file(std::string(programs_.hostName()) + ".log"); }
     // The namespace URL with the test's credentials.
@@ -558,7 +555,7 @@ private:
 
     const StackPrograms programs_;
     testsupport::ScratchDir dir_;
-    std::unique_ptr<simtest::SimProcess> sim_;
+    std::unique_ptr<testsupport::Zepsim> sim_;
     std::unique_ptr<testsupport::ChildProcess> host_;
     std::string url_;
     int port_ = 0;

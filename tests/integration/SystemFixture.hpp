@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "LoadedProvider.hpp"
-#include "SimProcess.hpp"
 #include "TestSupport.hpp"
+#include "Zepsim.hpp"
 
 namespace simtest {
+
+using testsupport::Zepsim;
 
 #ifndef ZEP_DEADLINE_SCALE
 #define ZEP_DEADLINE_SCALE 1
@@ -46,9 +48,9 @@ protected:
     // link-up. Until then the provider does not watch the gateway: records a
     // test made it send would fill caches that its end could not empty, and
     // its next announcement may come only after the test is over.
-    static std::unique_ptr<SimProcess> start(std::vector<std::string> args) {
+    static std::unique_ptr<Zepsim> start(std::vector<std::string> args) {
         args.insert(args.begin(), {"--peer", kProviderProcess, "--announce-ms", "50"});
-        auto sim = std::make_unique<SimProcess>(ZEPSIM_PATH, args);
+        auto sim = std::make_unique<Zepsim>(ZEPSIM_PATH, args);
         EXPECT_TRUE(testsupport::waitUntil([&] { return sim->counter("req7") > 0; })) << "no link-up answered";
         return sim;
     }
@@ -75,7 +77,7 @@ protected:
         return true;
     }
 
-    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<Zepsim> sim;
 };
 
 }  // namespace simtest

@@ -188,29 +188,17 @@ TEST_F(FaultsTest, EveryChangeAnsweredDoneReachedTheGateway) {
     EXPECT_GT(clients.done1 + clients.done4 + clients.done5, 0u);
 }
 
-// The hex form zepsim's "event" command takes: the record's bytes in order.
-std::string hexOf(const sZepToOamEvents& event, size_t length) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (size_t i = 0; i < length; ++i) {
-        hex += digits[event.data()[i] >> 4];
-        hex += digits[event.data()[i] & 15];
-    }
-    return hex;
-}
-
 TEST_F(FaultsTest, AnotherParticipantCannotSpeakForTheGateway) {
     startGateway();
     // It announces a link-up once, then forges a link-down, a deletion of
     // every Cedar terminal and another link-up. The log has a line for the
     // 1st, 2nd and 4th message dropped in the process (ctest runs each test
     // in a process of its own).
-    SimProcess forger(ZEPSIM_PATH,
-                      {"--name", "forger", "--peer", kProviderProcess, "--mode", "off", "--announce-ms", "600000"});
-    for (const std::string& hex : {hexOf(sZepToOamEvents::ofType(ZEP_EVT_LINK_DOWN), 4),
-                                   hexOf(sZepToOamEvents::ipsetDeleted(ZEP_MOTYPE_CEDAR, 0), 12),
-                                   hexOf(sZepToOamEvents::ofType(ZEP_EVT_LINK_UP), 4)})
-        EXPECT_EQ("ok event", forger.command("event " + hex).substr(0, 8));
+    Zepsim forger(ZEPSIM_PATH, {"--name", "forger", "--peer", kProviderProcess, "--mode", "off", "--announce-ms", "600000"});
+    for (const sZepToOamEvents& e : {sZepToOamEvents::ofType(ZEP_EVT_LINK_DOWN),
+                                     sZepToOamEvents::ipsetDeleted(ZEP_MOTYPE_CEDAR, 0),
+                                     sZepToOamEvents::ofType(ZEP_EVT_LINK_UP)})
+        EXPECT_EQ("ok event", forger.command("event " + testsupport::toHex(e.data(), e.size())).substr(0, 8));
     const std::string log = useSandbox().dir().file("QEL_ZEPProvider.log");
     auto logged = [&](const std::string& part) {
         for (const std::string& text : logtest::readTexts(log))

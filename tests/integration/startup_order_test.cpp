@@ -12,7 +12,7 @@ namespace {
 
 TEST(StartUpOrder, SimulatorFirstThenProvider) {
     useSandbox();
-    SimProcess sim(ZEPSIM_PATH, {"--peer", kProviderProcess, "--announce-ms", "50", "--mode", "alder",
+    Zepsim sim(ZEPSIM_PATH, {"--peer", kProviderProcess, "--announce-ms", "50", "--mode", "alder",
                                  "--terminals", "25"});
     // Nobody to announce to yet.
     const auto before = sim.status();

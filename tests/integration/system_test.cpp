@@ -35,6 +35,9 @@ TEST_F(SystemTest, ProviderFirstFillsEveryCacheOfTheModesType) {
     EXPECT_EQ("10.1.3.232", text(provider().terminal(kCedarTerminal, 1000), "MOTPS"));
     EXPECT_EQ("T-1039", text(provider().terminal(kCedarTerminal, 1039), "MOTN"));
     EXPECT_EQ(1u, sim->counter("req7"));
+    // The clean goodbye empties every cache.
+    EXPECT_EQ(0, sim->stop());
+    EXPECT_TRUE(waitUntil([] { return allEmpty(); }, deadline(2000)));
 }
 
 TEST_F(SystemTest, EveryDefaultSettingCanBeWrittenBackWhole) {
@@ -144,23 +147,10 @@ TEST_F(SystemTest, DeletionsAndAddressConflictsReachTheCache) {
     // the record sent after it shows that it has been handled.
     ASSERT_EQ("ok added cedar dn=6000 sent", sim->command("add cedar 6000"));
     const sZepToOamEvents birchAll = sZepToOamEvents::ipsetDeleted(ZEP_MOTYPE_BIRCH, 0);
-    std::string hex;
-    char byte[3];
-    for (std::size_t i = 0; i < 12; ++i) {
-        snprintf(byte, sizeof byte, "%02x", birchAll.data()[i]);
-        hex += byte;
-    }
-    ASSERT_EQ("ok event type 8 sent", sim->command("event " + hex));
+    ASSERT_EQ("ok event type 8 sent", sim->command("event " + testsupport::toHex(birchAll.data(), birchAll.size())));
     ASSERT_EQ("ok changed cedar dn=6000 sent", sim->command("change cedar 6000 status=after"));
     ASSERT_TRUE(waitUntil([] { return text(provider().terminal(kCedarTerminal, 6000), "SetStatus") == "after"; }));
     EXPECT_EQ(1u, provider().count(kCedarTerminal));
-}
-
-TEST_F(SystemTest, CleanStopEmptiesEveryCache) {
-    sim = start({"--mode", "birch", "--terminals", "3"});
-    ASSERT_TRUE(waitUntil([] { return filled("birch", 3); }));
-    EXPECT_EQ(0, sim->stop());
-    EXPECT_TRUE(waitUntil([] { return allEmpty(); }, deadline(2000)));
 }
 
 TEST_F(SystemTest, GatewayCrashesAndRestartsLeaveNothingBehind) {

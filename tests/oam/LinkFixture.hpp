@@ -1,6 +1,7 @@
 // Shared by the gateway-link tests: recording event handlers for the seven
 // slots (and two more, to overfill the table), and a fixture that gives each
-// test its own platform sandbox and leaves the link shut down behind it.
+// test its own platform sandbox, starts zepsim gateways that talk to this
+// process, and leaves the link shut down behind it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,17 +15,19 @@
 #include <string>
 #include <vector>
 
-#include "FakeGateway.hpp"
 #include "LogReader.hpp"
 #include "OperationalLog.h"
 #include "TestSupport.hpp"
 #include "ZepOam.h"
+#include "Zepsim.hpp"
 
 namespace linktest {
 
 using namespace std::chrono_literals;
 
-// The framework name of the test process, to which the fake gateway talks.
+using testsupport::Zepsim;
+
+// The framework name of the test process, to which the gateways talk.
 inline constexpr char kSelf[] = "zeplink";
 
 // Threads of this process with the given name (tasks are named after theirs).
@@ -133,8 +136,20 @@ protected:
             [&] { return logtest::countText(logTexts(), text) >= n; }, deadline);
     }
 
-    std::unique_ptr<faketest::FakeGateway> startGateway(const std::string& name = "zep") {
-        return std::make_unique<faketest::FakeGateway>(FAKE_ZEP_PATH, name);
+    // A gateway process joined as name that sends to this process; it
+    // announces the link every announceMs until asked for the mode, or never.
+    static std::unique_ptr<Zepsim> startGateway(const std::string& name = "zep", int announceMs = 0) {
+        return std::make_unique<Zepsim>(ZEPSIM_PATH, std::vector<std::string>{"--name", name, "--peer", kSelf,
+                                                                             "--announce-ms", std::to_string(announceMs)});
+    }
+    // Has the gateway send this event record to this process.
+    static bool sendEvent(Zepsim& gateway, const sZepToOamEvents& e) {
+        return gateway.command("event " + testsupport::toHex(e.data(), e.size())).rfind("ok event", 0) == 0;
+    }
+    // The request code of the nth message the gateway received.
+    static uint32_t requestCode(Zepsim& gateway, uint64_t n) {
+        const auto m = gateway.received(n);
+        return m.body.size() >= ZEP_BODY_PAYLOAD_OFFSET ? zeprec::loadU32(m.body.data() + ZEP_BODY_CODE_OFFSET) : 0;
     }
 
     testsupport::PlatformSandbox sandbox_;

@@ -187,8 +187,7 @@ TEST_F(ConnectionTest, AFailedJoinAndAFailedConnectionSetUpAreTriedAgainAndLogge
         EXPECT_EQ(OS_ERR_NO_RESOURCE, ZepOamRegisterCallback(handlers[6]));  // reported, and tried again
         ASSERT_TRUE(testsupport::waitUntil([] { return refuseConnectTasks.load() == 0; }));
     }
-    auto zep = startGateway();
-    EXPECT_EQ("ok", zep->command(std::string("announce ") + kSelf + " 50"));
+    auto zep = startGateway("zep", 50);
     EXPECT_TRUE(waitForLog(kConnected, 1, 90s));
     const auto texts = logTexts();
     EXPECT_EQ(1u, logtest::countPrefix(texts, kJoinFailed));

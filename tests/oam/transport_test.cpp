@@ -1,5 +1,7 @@
-// The transport against fake gateway processes: the request envelope, link-up
+// The transport against zepsim gateway processes: the request envelope, link-up
 // detection and the gateway handle, short messages, and link-down.
+#include <signal.h>
+
 #include <cstring>
 
 #include "HulMfw.h"
@@ -10,7 +12,8 @@
 namespace linktest {
 namespace {
 
-using faketest::toHex;
+using testsupport::toHex;
+using testsupport::waitUntil;
 using Bytes = std::vector<unsigned char>;
 
 // What the transport hands to the connection layer, recorded whole.
@@ -45,7 +48,6 @@ Bytes cat(std::initializer_list<Bytes> parts) {
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
-std::string eventHex(const sZepToOamEvents& e) { return toHex(e.data(), e.size()); }
 
 // Drives the transport directly, with recordEvent in place of the connection layer.
 class TransportTest : public LinkTest {
@@ -62,10 +64,10 @@ protected:
         ASSERT_EQ(ZEP_OAM_GATEWAY_NOT_FOUND, ConnectToZep(0, 0, 0, 1, recordEvent));
     }
     // Brings the link up with gateway: its link-up, then a connection attempt.
-    void linkUp(faketest::FakeGateway& gateway) {
+    void linkUp(Zepsim& gateway) {
         const size_t before = deliveredOfType(ZEP_EVT_LINK_UP);
-        ASSERT_EQ("ok", gateway.command(std::string("linkup ") + kSelf));
-        ASSERT_TRUE(testsupport::waitUntil([&] { return deliveredOfType(ZEP_EVT_LINK_UP) > before; }));
+        ASSERT_TRUE(sendEvent(gateway, sZepToOamEvents::ofType(ZEP_EVT_LINK_UP)));
+        ASSERT_TRUE(waitUntil([&] { return deliveredOfType(ZEP_EVT_LINK_UP) > before; }));
         ASSERT_EQ(0u, ConnectToZep(0, 0, 0, 1000, recordEvent));
     }
 };
@@ -87,22 +89,20 @@ TEST_F(TransportTest, RequestEnvelope) {
     EXPECT_EQ(0u, ZepOamSendRecord(ZEP_REQ_REDIRECT_IPSET, sZepIPSetRedirect(77)));
     EXPECT_EQ(ZEP_OAM_INVALID_ARG, ZepOamSend(ZEP_REQ_GET_MODE, nullptr, 4));
 
-    ASSERT_TRUE(zep->waitForRequests(4));
-    EXPECT_EQ("count 4", zep->command("count"));
-    const auto got = zep->requests();
-    ASSERT_EQ(4u, got.size());
-    // 3 at 24, flag at 28, reserved 0 at 32, code at 36, payload from 40;
-    // the framework's length is the payload's plus 16.
-    EXPECT_EQ(cat({host(3), host(0), host(0), host(9), nine}), got[0].body);
+    ASSERT_TRUE(waitUntil([&] { return zep->counter("requests") >= 4; }));
+    EXPECT_EQ(4u, zep->counter("requests"));
+    // Mark 3, flag, reserved 0, code, payload; the framework's length is the
+    // payload's plus the four words.
+    const auto payload = [](const Bytes& b) { return Bytes(b.begin() + ZEP_BODY_PAYLOAD_OFFSET, b.end()); };
+    EXPECT_EQ(cat({host(3), host(0), host(0), host(9), nine}), zep->received(1).body);
     EXPECT_EQ(cat({host(3), host(0x55), host(0), host(1), Bytes(nine.begin(), nine.begin() + 4)}),
-              got[1].body);
-    EXPECT_EQ(2008u + 16u, got[2].body.size());
-    EXPECT_EQ(Bytes(big.begin(), big.end() - 1), got[2].payload());
-    EXPECT_EQ(ZEP_REQ_REDIRECT_IPSET, got[3].code());
-    EXPECT_EQ(cat({host(0xFFFFFFFF), host(77)}), got[3].payload());
+              zep->received(2).body);
+    EXPECT_EQ(Bytes(big.begin(), big.end() - 1), payload(zep->received(3).body));
+    EXPECT_EQ(ZEP_REQ_REDIRECT_IPSET, requestCode(*zep, 4));
+    EXPECT_EQ(cat({host(0xFFFFFFFF), host(77)}), payload(zep->received(4).body));
     HUL_PROCESS_HANDLE own = 0;
     ASSERT_EQ(0u, HulMfwGetProcessHandle(nullptr, &own));
-    for (const auto& r : got) EXPECT_EQ(own, r.sender);
+    for (uint64_t n = 1; n <= 4; ++n) EXPECT_EQ(own, zep->received(n).sender);
 }
 
 TEST_F(TransportTest, GatewayHandleComesFromMessagesOnlyWhileTheLinkIsDownThenOnlyTheGatewaySpeaks) {
@@ -114,12 +114,11 @@ TEST_F(TransportTest, GatewayHandleComesFromMessagesOnlyWhileTheLinkIsDownThenOn
     // but only a link-up brings the link up.
     sZepIPSetTableGet t{};
     t.setDN(31);
-    ASSERT_EQ("ok", other->command(std::string("event ") + kSelf + " " +
-                                   eventHex(sZepToOamEvents::ipsetRecord(t))));
-    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredCount() == 1; }));
+    ASSERT_TRUE(sendEvent(*other, sZepToOamEvents::ipsetRecord(t)));
+    ASSERT_TRUE(waitUntil([] { return deliveredCount() == 1; }));
     EXPECT_EQ(31u, deliveredEvents()[0].event.getIPSetRecord().getDN());
-    EXPECT_EQ(0u, ZepOamSendRecord(ZEP_REQ_GET_MODE, sZepSettingsRequest(0)));
-    EXPECT_TRUE(other->waitForRequests(1));
+    EXPECT_EQ(0u, ZepOamSendRecord(ZEP_REQ_REDIRECT_IPSET, sZepIPSetRedirect(31)));  // one it does not answer
+    EXPECT_TRUE(waitUntil([&] { return other->counter("requests") == 1; }));
 
     auto zep = startGateway();
     EXPECT_EQ(ZEP_OAM_GATEWAY_NOT_FOUND, ConnectToZep(0, 0, 0, 1000, recordEvent))
@@ -132,10 +131,9 @@ TEST_F(TransportTest, GatewayHandleComesFromMessagesOnlyWhileTheLinkIsDownThenOn
     const size_t before = deliveredCount();
     for (const sZepToOamEvents& forged : {sZepToOamEvents::ofType(ZEP_EVT_LINK_DOWN), sZepToOamEvents::ipsetDeleted(0, 0),
                                           sZepToOamEvents::ofType(ZEP_EVT_MODE_RECORD)})
-        ASSERT_EQ("ok", other->command(std::string("event ") + kSelf + " " + eventHex(forged)));
-    ASSERT_EQ("ok", zep->command(std::string("event ") + kSelf + " " +
-                                 eventHex(sZepToOamEvents::ofType(ZEP_EVT_MODE_RECORD))));
-    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_MODE_RECORD) == 1; }));
+        ASSERT_TRUE(sendEvent(*other, forged));
+    ASSERT_TRUE(sendEvent(*zep, sZepToOamEvents::ofType(ZEP_EVT_MODE_RECORD)));
+    ASSERT_TRUE(waitUntil([] { return deliveredOfType(ZEP_EVT_MODE_RECORD) == 1; }));
     EXPECT_EQ(before + 1, deliveredCount());
     const auto dropLines = [&] {
         std::vector<std::string> lines;
@@ -143,52 +141,67 @@ TEST_F(TransportTest, GatewayHandleComesFromMessagesOnlyWhileTheLinkIsDownThenOn
             if (text.find(", not the gateway ") != std::string::npos) lines.push_back(text);
         return lines;
     };
-    ASSERT_TRUE(testsupport::waitUntil([&] { return dropLines().size() >= 2; }))
+    ASSERT_TRUE(waitUntil([&] { return dropLines().size() >= 2; }))
         << ::testing::PrintToString(logTexts());
     const auto lines = dropLines();
     ASSERT_EQ(2u, lines.size());  // the 3rd drop is counted, not written
     EXPECT_NE(std::string::npos, lines[0].find("(event type 5) from process")) << lines[0];
     EXPECT_NE(std::string::npos, lines[1].find("; 2 dropped so far")) << lines[1];
     EXPECT_EQ(0u, ZepOamSendRecord(ZEP_REQ_GET_SETTINGS, sZepSettingsRequest(2)));
-    ASSERT_TRUE(zep->waitForRequests(1));
-    EXPECT_EQ(ZEP_REQ_GET_SETTINGS, zep->requests()[0].code());
-    EXPECT_EQ("count 1", other->command("count"));
+    ASSERT_TRUE(waitUntil([&] { return zep->counter("requests") == 1; }));
+    EXPECT_EQ(ZEP_REQ_GET_SETTINGS, requestCode(*zep, 1));
+    EXPECT_EQ(1u, other->counter("requests"));
+}
+
+TEST_F(TransportTest, ADataRequestTheStuckGatewayDidNotTakeGoesAgainOnceItIsBack) {
+    joinWithoutGateway();
+    auto zep = startGateway();
+    linkUp(*zep);
+    // Stopped, its queue fills; a send then waits out the framework's time-out.
+    zep->signal(SIGSTOP);
+    for (int i = 0; i < 100000 && ZepOamSendRecord(ZEP_REQ_REDIRECT_IPSET, sZepIPSetRedirect(1)) == 0; ++i) {
+    }
+    const sZepSettingsRequest mode(0);
+    EXPECT_EQ(HUL_ERR_TIMEOUT, ZepOamRequestData(ZEP_REQ_GET_MODE, mode.data(), mode.length()));
+    zep->signal(SIGCONT);
+    EXPECT_TRUE(waitForLog("ZepOam: data request 7 delivered on attempt 2"));
+    EXPECT_EQ(1u, logtest::countText(logTexts(), "ZepOam: data request 7 not delivered (code 110); sending it again"));
+    EXPECT_TRUE(waitUntil([&] { return zep->counter("req7") == 1; }));
 }
 
 TEST_F(TransportTest, ShortMessagesReachHandlersZeroPaddedOrNotAtAll) {
     joinWithoutGateway();
     auto zep = startGateway();
-    const std::string to = std::string(" ") + kSelf + " 4 ";
+    const auto send = [&](const Bytes& body) { return zep->command("send 4 " + toHex(body)).rfind("ok sent", 0) == 0; };
 
     // A full message with every byte set, so that leftovers would show.
     sZepToOamEvents full{};
     std::memset(full.raw, 0xAB, sizeof full.raw);
     full.setType(ZEP_EVT_IPSET_RECORD);
     const Bytes head = cat({host(3), host(0x1234), host(0)});
-    ASSERT_EQ("ok", zep->command("send" + to + toHex(cat({head, Bytes(full.raw, full.raw + 336)}).data(),
-                                                      12 + 336)));
+    ASSERT_TRUE(send(cat({head, Bytes(full.raw, full.raw + full.size())})));
     // Type and MoType only: the DN and all that follows read as zeros.
-    ASSERT_EQ("ok", zep->command("send" + to + toHex(cat({head, host(8), host(2)}).data(), 20)));
+    ASSERT_TRUE(send(cat({head, host(ZEP_EVT_IPSET_DELETED), host(ZEP_MOTYPE_BIRCH)})));
     // Too short for the type word: dropped.
-    ASSERT_EQ("ok", zep->command("send" + to + toHex(cat({head, Bytes{8, 0, 0}}).data(), 15)));
+    ASSERT_TRUE(send(cat({head, Bytes{8, 0, 0}})));
     // Exactly the type word.
-    ASSERT_EQ("ok", zep->command("send" + to + toHex(cat({head, host(6)}).data(), 16)));
+    ASSERT_TRUE(send(cat({head, host(ZEP_EVT_MODE_RECORD)})));
 
-    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredCount() >= 3; }));
-    EXPECT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_MODE_RECORD) == 1; }));
+    ASSERT_TRUE(waitUntil([] { return deliveredCount() >= 3; }));
+    EXPECT_TRUE(waitUntil([] { return deliveredOfType(ZEP_EVT_MODE_RECORD) == 1; }));
     const auto got = deliveredEvents();
     ASSERT_EQ(3u, got.size());
     EXPECT_EQ(0x1234u, got[0].value);
-    EXPECT_EQ(0xAB, got[0].event.raw[335]);
+    EXPECT_EQ(0xAB, got[0].event.raw[full.size() - 1]);
 
     const sZepToOamEvents& shortOne = got[1].event;
     EXPECT_EQ(ZEP_EVT_IPSET_DELETED, shortOne.getType());
     EXPECT_EQ(ZEP_MOTYPE_BIRCH, shortOne.getDeletedMoType());
-    EXPECT_EQ(Bytes(336 - 8, 0), Bytes(shortOne.raw + 8, shortOne.raw + 336));
+    EXPECT_EQ(Bytes(full.size() - 8, 0), Bytes(shortOne.raw + 8, shortOne.raw + full.size()));
     EXPECT_EQ(0x1234u, got[1].value);
 
     EXPECT_EQ(ZEP_EVT_MODE_RECORD, got[2].event.getType());
-    EXPECT_EQ(Bytes(332, 0), Bytes(got[2].event.raw + 4, got[2].event.raw + 336));
+    EXPECT_EQ(Bytes(full.size() - 4, 0), Bytes(got[2].event.raw + 4, got[2].event.raw + full.size()));
 }
 
 TEST_F(TransportTest, LinkDownIsRaisedOnceWhenTheGatewayDies) {
@@ -199,12 +212,12 @@ TEST_F(TransportTest, LinkDownIsRaisedOnceWhenTheGatewayDies) {
     EXPECT_EQ(0u, deliveredOfType(ZEP_EVT_LINK_DOWN));
 
     zep->kill();
-    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_DOWN) == 1; }));
+    ASSERT_TRUE(waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_DOWN) == 1; }));
     const auto got = deliveredEvents();
     EXPECT_EQ(0u, got.back().value);
     // The listener has ended, and no second link-down came before it did.
     zep.reset();
-    EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::threadsBackTo(threadsBefore); }));
+    EXPECT_TRUE(waitUntil([&] { return testsupport::threadsBackTo(threadsBefore); }));
     EXPECT_EQ(1u, deliveredOfType(ZEP_EVT_LINK_DOWN));
     // The link is down: a gateway must announce it again.
     auto again = startGateway();
@@ -222,15 +235,15 @@ TEST_F(TransportTest, GatewayRestartedBetweenPollsIsOneLinkDown) {
     zep->kill();
     zep = startGateway();
     EXPECT_NE(first, zep->handle());
-    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_DOWN) == 1; }));
+    ASSERT_TRUE(waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_DOWN) == 1; }));
 
     // Requests no longer go to the dead incarnation once the new one is linked...
     linkUp(*zep);
     EXPECT_EQ(0u, ZepOamSendRecord(ZEP_REQ_GET_MODE, sZepSettingsRequest(0)));
-    EXPECT_TRUE(zep->waitForRequests(1));
+    EXPECT_TRUE(waitUntil([&] { return zep->counter("requests") == 1; }));
     // ...and the new incarnation is the one watched.
     zep->kill();
-    EXPECT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_DOWN) == 2; }));
+    EXPECT_TRUE(waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_DOWN) == 2; }));
 }
 
 TEST_F(TransportTest, GatewayLostBeforeAnyListenerWatchedItIsOneLinkDown) {
@@ -238,8 +251,8 @@ TEST_F(TransportTest, GatewayLostBeforeAnyListenerWatchedItIsOneLinkDown) {
     // The gateway announces the link, then dies before the connection task's
     // next look: no listener ever watched it.
     auto zep = startGateway();
-    ASSERT_EQ("ok", zep->command(std::string("linkup ") + kSelf));
-    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_UP) == 1; }));
+    ASSERT_TRUE(sendEvent(*zep, sZepToOamEvents::ofType(ZEP_EVT_LINK_UP)));
+    ASSERT_TRUE(waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_UP) == 1; }));
     zep->kill();
     EXPECT_EQ(ZEP_OAM_GATEWAY_NOT_FOUND, ConnectToZep(0, 0, 0, 1000, recordEvent));
     EXPECT_EQ(1u, deliveredOfType(ZEP_EVT_LINK_DOWN));
@@ -247,8 +260,8 @@ TEST_F(TransportTest, GatewayLostBeforeAnyListenerWatchedItIsOneLinkDown) {
     // The same when a new incarnation already holds the name: the link it
     // must announce anew is not the one that went up.
     zep = startGateway();
-    ASSERT_EQ("ok", zep->command(std::string("linkup ") + kSelf));
-    ASSERT_TRUE(testsupport::waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_UP) == 2; }));
+    ASSERT_TRUE(sendEvent(*zep, sZepToOamEvents::ofType(ZEP_EVT_LINK_UP)));
+    ASSERT_TRUE(waitUntil([] { return deliveredOfType(ZEP_EVT_LINK_UP) == 2; }));
     zep->kill();
     auto next = startGateway();
     EXPECT_EQ(ZEP_OAM_GATEWAY_NOT_FOUND, ConnectToZep(0, 0, 0, 1000, recordEvent));

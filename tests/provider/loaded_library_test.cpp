@@ -1,6 +1,6 @@
 // The built library as the object manager meets it: opened with dlopen,
 // created through its factory, initialised, and driven through every
-// operation of QEL_ZEPModeSetting while a fake gateway process feeds it
+// operation of QEL_ZEPModeSetting while a zepsim gateway process feeds it
 // through the real message framework.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -21,10 +21,10 @@
 
 #include <cstring>
 
-#include "FakeGateway.hpp"
 #include "ProviderEnvironment.hpp"
 #include "TestSupport.hpp"
 #include "ZepRecords.h"
+#include "Zepsim.hpp"
 
 using namespace OpenWBEM;
 
@@ -71,7 +71,7 @@ int cimErrorOf(Fn fn) {
 TEST(LoadedLibrary, ServesTheModeSettingFromAGatewayProcess) {
     testsupport::PlatformSandbox sandbox;
     setenv("HUL_MFW_NAME", kSelf, 1);
-    faketest::FakeGateway gateway(FAKE_ZEP_PATH);
+    testsupport::Zepsim gateway(ZEPSIM_PATH, {"--peer", kSelf, "--mode", "birch", "--announce-ms", "50"});
 
     void* library = dlopen(ZEP_PROVIDER_PATH, RTLD_NOW | RTLD_GLOBAL);
     ASSERT_NE(nullptr, library) << dlerror();
@@ -95,18 +95,7 @@ TEST(LoadedLibrary, ServesTheModeSettingFromAGatewayProcess) {
     ASSERT_NE(nullptr, instances);
     ASSERT_NE(nullptr, methods);
 
-    // Link up brings a mode request; the mode record fills the cache.
-    EXPECT_EQ("ok", gateway.command(std::string("announce ") + kSelf + " 50"));
-    ASSERT_TRUE(testsupport::waitUntil([&] {
-        for (const auto& r : gateway.requests())
-            if (r.code() == ZEP_REQ_GET_MODE) return true;
-        return false;
-    }));
-    sZepModeSetting mode{};
-    mode.setMode(1);
-    mode.setMoType(ZEP_MOTYPE_BIRCH);
-    const sZepToOamEvents event = sZepToOamEvents::modeRecord(mode);
-    EXPECT_EQ("ok", gateway.command(std::string("event ") + kSelf + " " + faketest::toHex(event.data(), 9)));
+    // Link up brings a mode request; the gateway's mode record fills the cache.
 
     auto enumerateNames = [&] {
         Names names;
@@ -144,9 +133,7 @@ TEST(LoadedLibrary, ServesTheModeSettingFromAGatewayProcess) {
     provider->initialize(env);
     instances = provider->getInstanceProvider();
     EXPECT_EQ(1u, enumerateNames().size());
-    size_t modeRequests = 0;
-    for (const auto& r : gateway.requests()) modeRequests += r.code() == ZEP_REQ_GET_MODE;
-    EXPECT_EQ(1u, modeRequests);
+    EXPECT_EQ(1u, gateway.counter("req7"));
 
     // The gateway dies, possibly before the connection task has even seen it
     // (its poll is 1 s): the cache must not outlive it.

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <dirent.h>
+#include <errno.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <stdlib.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -20,6 +23,8 @@
 #include <system_error>
 #include <thread>
 #include <vector>
+
+extern char** environ;
 
 namespace testsupport {
 
@@ -118,59 +123,158 @@ inline std::vector<std::string> launchCommand(const std::vector<std::string>& ar
 // emulator, if the tests run under one), or one of the machine the tests run
 // on (a shell, a client), always as it is.
 enum class Program { Target, BuildMachine };
+// Its standard input and output: this process's, or one socket pair that the
+// test writes lines to and reads lines from.
+enum class Stdio { Inherited, Piped };
 
-// A child process started from argv (a target program through
-// launchCommand); killed (SIGKILL) and reaped when the object goes unless it
-// was waited for.
+// Ends child process pid as SIGKILL does, and reaps it. In a coverage build
+// the programs under test take SIGUSR2 first: they write their coverage counts
+// and then end by SIGKILL themselves (cmake/CoverageDump.c); a program without
+// that handler dies of SIGUSR2 all the same.
+inline void killAndReap(pid_t pid) {
+    int status = 0;
+#ifdef ZEP_COVERAGE
+    if (::kill(pid, SIGUSR2) == 0 && ::kill(pid, SIGCONT) == 0 &&
+        waitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10s))
+        return;
+#endif
+    ::kill(pid, SIGKILL);
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// A child process started from argv (a target program through launchCommand),
+// with env ("NAME=value") added to this process's environment. It dies with
+// the test process; when the object goes it is ended as stop() ends it.
+// Not thread-safe: one thread drives it.
 class ChildProcess {
 public:
-    explicit ChildProcess(const std::vector<std::string>& argv,
-                          const std::vector<std::string>& env = {}, Program program = Program::Target) {
-        const std::vector<std::string> cmd = program == Program::Target ? launchCommand(argv) : argv;
+    explicit ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                          Program program = Program::Target, Stdio stdio = Stdio::Inherited) {
+        std::vector<std::string> cmd = program == Program::Target ? launchCommand(argv) : argv;
+        std::vector<std::string> environment;
+        for (char** e = environ; *e; ++e) {
+            bool replaced = false;
+            for (const auto& kv : env) replaced |= std::strncmp(*e, kv.c_str(), kv.find('=') + 1) == 0;
+            if (!replaced) environment.push_back(*e);
+        }
+        environment.insert(environment.end(), env.begin(), env.end());
+        std::vector<char*> args, envp;
+        for (auto& a : cmd) args.push_back(a.data());
+        for (auto& e : environment) envp.push_back(e.data());
+        args.push_back(nullptr);
+        envp.push_back(nullptr);
+
+        // A socket pair rather than two pipes: one descriptor both ways, and a
+        // write to a child that is gone fails instead of raising SIGPIPE.
+        int ends[2] = {-1, -1};
+        if (stdio == Stdio::Piped && socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+            throw std::runtime_error("socketpair failed");
+        const pid_t parent = getpid();
         pid_ = fork();
-        if (pid_ < 0) throw std::runtime_error("fork failed");
+        if (pid_ < 0) {
+            for (int end : ends)
+                if (end >= 0) close(end);
+            throw std::runtime_error("fork failed");
+        }
         if (pid_ == 0) {
-            // A test that dies leaves no server of its own running.
+            // Only async-signal-safe calls from here: the test may run threads.
+            // A test that dies leaves no process of its own running.
             prctl(PR_SET_PDEATHSIG, SIGKILL);
-            for (const auto& kv : env) putenv(strdup(kv.c_str()));
-            std::vector<char*> args;
-            for (const auto& a : cmd) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            perror("execv");
+            if (getppid() != parent) _exit(127);
+            if (ends[1] >= 0 && (dup2(ends[1], 0) < 0 || dup2(ends[1], 1) < 0)) _exit(127);
+            execve(args[0], args.data(), envp.data());
+            static const char failed[] = "execve failed\n";
+            if (::write(2, failed, sizeof failed - 1) < 0) _exit(127);
             _exit(127);
         }
+        if (ends[1] >= 0) close(ends[1]);
+        fd_ = ends[0];
     }
     ~ChildProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
+        stop();
+        if (fd_ >= 0) close(fd_);
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    // Its process id; -1 once it has been reaped.
     pid_t pid() const { return pid_; }
-    void kill9() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-            pid_ = -1;
-        }
+    // False once it has ended (it is reaped then, its exit status kept).
+    bool alive() { return pid_ > 0 && !reaped(WNOHANG); }
+    void signal(int number) {
+        if (pid_ > 0) ::kill(pid_, number);
     }
-    // Waits for the child to exit; returns its exit status (-1 on a signal or time-out).
+
+    // Writes one line to its standard input; false once it takes no more.
+    bool writeLine(const std::string& line) {
+        const std::string text = line + "\n";
+        for (size_t sent = 0; sent < text.size();) {
+            const ssize_t n = send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            sent += static_cast<size_t>(n);
+        }
+        return true;
+    }
+    // The next line of its standard output, without the line break; false when
+    // none came within the deadline or its output ended.
+    bool readLine(std::string& line, std::chrono::milliseconds deadline = 60s) {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        size_t eol;
+        while ((eol = buffer_.find('\n')) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            pollfd p{fd_, POLLIN, 0};
+            const int ready = fd_ < 0 || left.count() < 0 ? 0 : poll(&p, 1, static_cast<int>(left.count()) + 1);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) return false;
+            char chunk[4096];
+            const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            buffer_.append(chunk, static_cast<size_t>(n));
+        }
+        line = buffer_.substr(0, eol);
+        buffer_.erase(0, eol + 1);
+        return true;
+    }
+
+    // Waits for it to end; its exit status, -1 after a signal or at the deadline.
     int wait(std::chrono::milliseconds deadline = 60s) {
-        int status = 0;
-        bool done = waitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, deadline);
-        if (!done) return -1;
+        waitUntil([&] { return !alive(); }, deadline);
+        return exitStatus();
+    }
+    // Asks it to end (SIGTERM, and SIGCONT should it be stopped) so that it
+    // writes what it keeps for its exit, such as coverage data; SIGKILL only
+    // if it has not ended by the deadline. Its exit status, -1 after a signal.
+    int stop(std::chrono::milliseconds deadline = 30s) {
+        signal(SIGTERM);
+        signal(SIGCONT);
+        wait(deadline);
+        kill9();
+        return exitStatus();
+    }
+    // A crash (see killAndReap).
+    void kill9() {
+        if (pid_ > 0) killAndReap(pid_);
         pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
 private:
+    bool reaped(int options) {
+        int status = 0;
+        const pid_t r = waitpid(pid_, &status, options);
+        if (r == 0 || (r < 0 && errno == EINTR)) return false;
+        status_ = r == pid_ ? status : -1;
+        pid_ = -1;
+        return true;
+    }
+    int exitStatus() const { return pid_ < 0 && status_ >= 0 && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
+
     pid_t pid_ = -1;
+    int status_ = -1;
+    int fd_ = -1;
+    std::string buffer_;
 };
 
 inline int countDirEntries(const char* path) {

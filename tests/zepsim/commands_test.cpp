@@ -81,6 +81,9 @@ TEST(Commands, MalformedLinesSayWhatIsWrong) {
     EXPECT_EQ("'0400000' is not an even number of hex digits", error("event 0400000"));
     EXPECT_EQ("'zz000000' is not an even number of hex digits", error("event zz000000"));
     EXPECT_EQ("an event record is 4 to 336 bytes, not 337", error("event " + std::string(674, '0')));
+    EXPECT_EQ("a message body is 1 to 4096 bytes, not 4097", error("send 4 " + std::string(8194, '0')));
+    EXPECT_EQ("CLASS is a 16-bit framework message class", error("send 65536 03"));
+    EXPECT_EQ("N must be at least 1", error("received 0"));
     EXPECT_EQ("mode cedar|alder|birch|off", error("mode").substr(7));
 }
 
@@ -109,6 +112,10 @@ TEST(Commands, OtherCommandsTakeTheirArguments) {
     EXPECT_EQ(CommandKind::RawFlood, raw.kind);
     EXPECT_EQ(20000u, raw.count);
     EXPECT_EQ(65535, raw.msgClass);
+    const Command send = ok("send 4 03ff");
+    EXPECT_EQ(4, send.msgClass);
+    EXPECT_EQ((std::vector<unsigned char>{0x03, 0xff}), send.bytes);
+    EXPECT_EQ(7u, ok("received 7").count);
     EXPECT_EQ(CommandKind::Crash, ok("crash").kind);
     EXPECT_EQ(CommandKind::Stop, ok(" stop ").kind);
 }

@@ -62,34 +62,6 @@ TEST(GatewayState, LinkStartAnswersModeSettingsAndTerminalsOfTheActiveType) {
     EXPECT_TRUE(handle(g, request(ZEP_REQ_GET_SETTINGS, sZepSettingsRequest(ZEP_MOTYPE_CEDAR), 4)).events.empty());
 }
 
-TEST(GatewayState, DefaultSettingsLieInsideTheClassesLimits) {
-    const GatewayState g;
-    const sZepCedarCache& c = g.cedarSettings();
-    EXPECT_LE(c.getVoipTrunkAccessCode().size(), 16u);
-    EXPECT_GE(c.getTestLocalModeTimeout(), 2u);
-    EXPECT_LE(c.getTestLocalModeTimeout(), 10u);
-    EXPECT_LE(formatIPv4(c.getPrimaryNCSAddr()).size(), 16u);
-    EXPECT_LE(formatIPv4(c.getAlternateNCSAddr()).size(), 16u);
-    EXPECT_LE(c.getNCSPort(), 65535u);
-    EXPECT_LE(c.getHeartBeatPort(), 65535u);
-    EXPECT_LE(c.getNodeId(), 9999u);
-    EXPECT_LE(c.getH323Id().size(), 256u);
-    EXPECT_LE(c.getNPI(), 5u);
-    EXPECT_LE(c.getTON(), 7u);
-    EXPECT_LE(c.getAccessCodeLength(), 34u);
-
-    EXPECT_LE(g.alderSettings().getVoipTrunkAccessCode().size(), 16u);
-    EXPECT_GE(g.alderSettings().getTestLocalModeTimeout(), 2u);
-    EXPECT_LE(g.alderSettings().getTestLocalModeTimeout(), 10u);
-
-    const sZepBirchCache& b = g.birchSettings();
-    EXPECT_LE(b.getVoipTrunkAccessCode().size(), 16u);
-    EXPECT_GE(b.getTestLocalModeTimeOut(), 2u);
-    EXPECT_LE(b.getTestLocalModeTimeOut(), 10u);
-    EXPECT_LE(formatIPv4(b.getPrimaryTpsAddress()).size(), 16u);
-    EXPECT_LE(b.getPrimaryTpsPort(), 65535u);
-}
-
 TEST(GatewayState, SettingItemsLandInTheirTypesRecord) {
     GatewayState g;
     // Number items, one of each type, each answered with its type's record

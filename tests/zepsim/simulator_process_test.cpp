@@ -1,83 +1,132 @@
-// The zepsim program on the real framework, with a fake object manager
-// process (fake_zep joining under the peer's name) on the other side: when
-// it announces, whom it answers, and what it does with malformed requests.
+// The zepsim program on the real framework, with this process joining under
+// the peer's name as the object manager's side: when it announces, whom it
+// answers, what it does with malformed requests, and its scenarios.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 
-#include "FakeGateway.hpp"
-#include "SimProcess.hpp"
+#include "HulMfwStandIn.h"
 #include "TestSupport.hpp"
 #include "ZepRecords.h"
+#include "Zepsim.hpp"
 
 namespace {
 
 using testsupport::waitUntil;
+using Bytes = std::vector<unsigned char>;
 
 const char kPeer[] = "fakeoam";
 
-// A request body as the provider's link sends it, in hex for fake_zep.
-std::string requestHex(uint32_t code, const unsigned char* payload, std::size_t length) {
-    std::vector<unsigned char> body(ZEP_BODY_PAYLOAD_OFFSET + length, 0);
+// A request body as the provider's link sends it, from the envelope's mark on.
+Bytes request(uint32_t code, const unsigned char* payload, std::size_t length) {
+    Bytes body(ZEP_BODY_PAYLOAD_OFFSET + length, 0);
     zeprec::storeU32(body.data(), ZEP_ENVELOPE_MARK);
     zeprec::storeU32(body.data() + ZEP_BODY_CODE_OFFSET, code);
     if (length) std::memcpy(body.data() + ZEP_BODY_PAYLOAD_OFFSET, payload, length);
-    return faketest::toHex(body.data(), body.size());
+    return body;
 }
 
-// Events the peer received of one type (fake_zep reports every class-4
-// message; in an event message the type sits where a request has its code).
-std::size_t eventsOfType(const faketest::FakeGateway& peer, uint32_t type) {
-    std::size_t n = 0;
-    for (const auto& r : peer.requests()) n += r.code() == type;
-    return n;
+std::mutex gMutex;
+std::vector<Bytes> gEvents;  // bodies from the envelope's mark on
+
+void onEvent(uint16_t, uint32_t length, void* message, uint32_t) {
+    const auto* body = static_cast<const unsigned char*>(message) + ZEP_ENVELOPE_MARK_OFFSET;
+    std::lock_guard<std::mutex> lock(gMutex);
+    gEvents.emplace_back(body, body + length);
 }
+
+// The object manager's side: one incarnation of the peer in this process.
+class Peer {
+public:
+    Peer() {
+        {
+            std::lock_guard<std::mutex> lock(gMutex);
+            gEvents.clear();
+        }
+        if (HulMfwInitializeAs(kPeer) != 0) throw std::runtime_error("cannot join as the peer");
+        HulMfwRegisterCallback(ZEP_MFW_CLASS_ENVELOPE, onEvent);
+        receiver_ = std::thread([] {
+            while (HulMfwProcessNextMessage(HUL_MFW_WAIT_FOREVER) != HUL_ERR_NOT_JOINED) {
+            }
+        });
+    }
+    ~Peer() {
+        HulMfwCleanup();
+        receiver_.join();
+    }
+    HUL_RESULT send(const Bytes& body) {
+        HUL_PROCESS_HANDLE zep = 0;
+        Bytes buffer(ZEP_ENVELOPE_MARK_OFFSET + body.size());
+        std::memcpy(buffer.data() + ZEP_ENVELOPE_MARK_OFFSET, body.data(), body.size());
+        const HUL_RESULT rc = HulMfwGetProcessHandle("zep", &zep);
+        return rc ? rc : HulMfwSendMessage(zep, ZEP_MFW_CLASS_ENVELOPE, 0, buffer.data(), static_cast<uint32_t>(body.size()));
+    }
+    // Events received of one type (where a request has its code).
+    static std::size_t events(uint32_t type) {
+        std::lock_guard<std::mutex> lock(gMutex);
+        std::size_t n = 0;
+        for (const Bytes& e : gEvents) n += zeprec::loadU32(e.data() + ZEP_BODY_CODE_OFFSET) == type;
+        return n;
+    }
+
+private:
+    std::thread receiver_;
+};
 
 class SimulatorProcess : public ::testing::Test {
 protected:
     testsupport::PlatformSandbox sandbox;
-    simtest::SimProcess sim{ZEPSIM_PATH, {"--peer", kPeer, "--announce-ms", "20", "--terminals", "3"}};
+    testsupport::Zepsim sim{ZEPSIM_PATH, {"--peer", kPeer, "--announce-ms", "20", "--terminals", "3"}};
+    const sZepIPSetTableRequest table{ZEP_MOTYPE_CEDAR};
 };
 
 TEST_F(SimulatorProcess, AnnouncesUntilAskedAndAgainToANewIncarnation) {
     EXPECT_EQ("absent", sim.status().at("peer"));
     {
-        faketest::FakeGateway peer(FAKE_ZEP_PATH, kPeer);
-        ASSERT_TRUE(waitUntil([&] { return eventsOfType(peer, ZEP_EVT_LINK_UP) >= 2; }));
+        Peer peer;
+        ASSERT_TRUE(waitUntil([&] { return Peer::events(ZEP_EVT_LINK_UP) >= 2; }));
         const sZepSettingsRequest mode(0);
-        ASSERT_EQ("ok", peer.command("send zep 4 " + requestHex(ZEP_REQ_GET_MODE, mode.data(), 4)));
-        ASSERT_TRUE(waitUntil([&] { return eventsOfType(peer, ZEP_EVT_MODE_RECORD) == 1; }));
+        ASSERT_EQ(0u, peer.send(request(ZEP_REQ_GET_MODE, mode.data(), mode.size())));
+        ASSERT_TRUE(waitUntil([&] { return Peer::events(ZEP_EVT_MODE_RECORD) == 1; }));
         EXPECT_EQ("no", sim.status().at("announcing"));
 
         // The terminal table goes to whoever asked, one record a terminal.
-        const sZepIPSetTableRequest table(ZEP_MOTYPE_CEDAR);
-        ASSERT_EQ("ok", peer.command("send zep 4 " + requestHex(ZEP_REQ_GET_IPSET_TABLE, table.data(), 9)));
-        ASSERT_TRUE(waitUntil([&] { return eventsOfType(peer, ZEP_EVT_IPSET_RECORD) == 3; }));
-        peer.kill();
+        ASSERT_EQ(0u, peer.send(request(ZEP_REQ_GET_IPSET_TABLE, table.data(), table.size())));
+        ASSERT_TRUE(waitUntil([&] { return Peer::events(ZEP_EVT_IPSET_RECORD) == 3; }));
     }
     // A restarted object manager knows nothing of the gateway: announce again.
-    faketest::FakeGateway again(FAKE_ZEP_PATH, kPeer);
-    ASSERT_TRUE(waitUntil([&] { return eventsOfType(again, ZEP_EVT_LINK_UP) >= 1; }));
+    Peer again;
+    ASSERT_TRUE(waitUntil([&] { return Peer::events(ZEP_EVT_LINK_UP) >= 1; }));
     EXPECT_EQ("yes", sim.status().at("announcing"));
 }
 
-TEST_F(SimulatorProcess, MalformedRequestsAreRefusedAndTheSimulatorGoesOn) {
-    faketest::FakeGateway peer(FAKE_ZEP_PATH, kPeer);
-    const sZepIPSetTableRequest table(ZEP_MOTYPE_CEDAR);
-    std::string wrongMark = requestHex(ZEP_REQ_GET_MODE, table.data(), 4);
-    wrongMark[0] = '4';
-    const std::string bad[] = {
-        "030000",                                            // shorter than the envelope
-        wrongMark,                                           // not a request envelope
-        requestHex(99, table.data(), 9),                     // no such request
-        requestHex(ZEP_REQ_GET_IPSET_TABLE, table.data(), 8), // payload cut short
+TEST_F(SimulatorProcess, MalformedRequestsAreRefusedKeptAsTheyCameAndTheSimulatorGoesOn) {
+    Peer peer;
+    Bytes wrongMark = request(ZEP_REQ_GET_MODE, table.data(), 4);
+    wrongMark[0] ^= 0x40;
+    const Bytes bad[] = {
+        {3, 0, 0},                                                   // shorter than the envelope
+        wrongMark,                                                   // not a request envelope
+        request(99, table.data(), table.size()),                     // no such request
+        request(ZEP_REQ_GET_IPSET_TABLE, table.data(), table.size() - 1),  // payload cut short
     };
-    for (const std::string& hex : bad) ASSERT_EQ("ok", peer.command("send zep 4 " + hex));
+    for (const Bytes& body : bad) ASSERT_EQ(0u, peer.send(body));
     ASSERT_TRUE(waitUntil([&] { return sim.counter("refused") == 4; }));
-    EXPECT_EQ(0u, eventsOfType(peer, ZEP_EVT_IPSET_RECORD));
-    // Still answering commands and requests.
-    ASSERT_EQ("ok", peer.command("send zep 4 " + requestHex(ZEP_REQ_GET_IPSET_TABLE, table.data(), 9)));
-    ASSERT_TRUE(waitUntil([&] { return eventsOfType(peer, ZEP_EVT_IPSET_RECORD) == 3; }));
+    EXPECT_EQ(0u, Peer::events(ZEP_EVT_IPSET_RECORD));
+    HUL_PROCESS_HANDLE own = 0;
+    HulMfwGetProcessHandle(nullptr, &own);
+    for (uint64_t n = 1; n <= 4; ++n) {
+        const auto got = sim.received(n);
+        EXPECT_EQ(bad[n - 1], got.body) << n;
+        EXPECT_EQ(own, got.sender) << n;
+    }
+    EXPECT_NE(std::string::npos, sim.command("received 5").find(": 4 messages received so far"));
+    // Still answering requests.
+    ASSERT_EQ(0u, peer.send(request(ZEP_REQ_GET_IPSET_TABLE, table.data(), table.size())));
+    ASSERT_TRUE(waitUntil([&] { return Peer::events(ZEP_EVT_IPSET_RECORD) == 3; }));
 }
 
 TEST_F(SimulatorProcess, CommandErrorsCarryTheirLineNumber) {
@@ -88,16 +137,24 @@ TEST_F(SimulatorProcess, CommandErrorsCarryTheirLineNumber) {
     EXPECT_EQ("ok mode off (not sent: no peer)", sim.command("mode off"));
     EXPECT_EQ("error line 6: the mode is off; name a TYPE to flood", sim.command("flood 5"));
     EXPECT_EQ("error line 7: no peer 'fakeoam' to send to", sim.command("flood 5 cedar"));
+    EXPECT_EQ("error line 8: no peer 'fakeoam' to send to", sim.command("send 4 03"));
+}
+
+std::string writeScenario(const testsupport::PlatformSandbox& sandbox, const char* text) {
+    const std::string path = sandbox.dir().file("lab.zep");
+    FILE* f = fopen(path.c_str(), "w");
+    if (f) {
+        fputs(text, f);
+        fclose(f);
+    }
+    return path;
 }
 
 TEST(SimulatorScenario, RunsItsLinesBeforeStandardInput) {
     testsupport::PlatformSandbox sandbox;
-    const std::string path = sandbox.dir().file("lab.zep");
-    FILE* f = fopen(path.c_str(), "w");
-    ASSERT_NE(nullptr, f);
-    fputs("generate alder 4 700\n# the mode follows\n\nmode alder\nadd alder 9 modn=\"Lab desk\"\n", f);
-    fclose(f);
-    simtest::SimProcess sim(ZEPSIM_PATH, {"--peer", kPeer, "--mode", "cedar", "--terminals", "2", "--scenario", path});
+    const std::string path =
+        writeScenario(sandbox, "generate alder 4 700\n# the mode follows\n\nmode alder\nadd alder 9 modn=\"Lab desk\"\n");
+    testsupport::Zepsim sim(ZEPSIM_PATH, {"--peer", kPeer, "--mode", "cedar", "--terminals", "2", "--scenario", path});
     EXPECT_EQ("ok generated 4 alder dn=700..703", sim.readLine());
     EXPECT_EQ("ok mode alder (not sent: no peer)", sim.readLine());
     EXPECT_EQ("ok added alder dn=9 (not sent: no peer)", sim.readLine());
@@ -112,13 +169,9 @@ TEST(SimulatorScenario, RunsItsLinesBeforeStandardInput) {
 
 TEST(SimulatorScenario, AScenarioWithErrorsRunsNothing) {
     testsupport::PlatformSandbox sandbox;
-    const std::string path = sandbox.dir().file("bad.zep");
-    FILE* f = fopen(path.c_str(), "w");
-    ASSERT_NE(nullptr, f);
-    fputs("generate cedar 4\nadd cedar 5 mac=zz\n", f);
-    fclose(f);
+    const std::string path = writeScenario(sandbox, "generate cedar 4\nadd cedar 5 mac=zz\n");
     try {
-        simtest::SimProcess sim(ZEPSIM_PATH, {"--scenario", path});
+        testsupport::Zepsim sim(ZEPSIM_PATH, {"--scenario", path});
         FAIL() << "started with a broken scenario";
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string::npos,

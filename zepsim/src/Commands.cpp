@@ -92,6 +92,22 @@ struct Parser {
         if (result.command.dn == 0) return fail("DN 0 names no terminal (it stands for all of them)");
         return true;
     }
+    bool msgClass(std::size_t at) {
+        uint32_t v = 0;
+        if (!number(at, "CLASS", &v)) return false;
+        if (v > 0xFFFF) return fail("CLASS is a 16-bit framework message class");
+        result.command.msgClass = static_cast<uint16_t>(v);
+        return true;
+    }
+    // HEX of least to most bytes; what names them in the reason.
+    bool bytes(std::size_t at, std::size_t least, std::size_t most, const char* what) {
+        std::vector<unsigned char>& b = result.command.bytes;
+        if (!parseHex(w[at], &b)) return fail("'" + w[at] + "' is not an even number of hex digits");
+        if (b.size() < least || b.size() > most)
+            return fail(std::string(what) + " is " + std::to_string(least) + " to " + std::to_string(most) +
+                        " bytes, not " + std::to_string(b.size()));
+        return true;
+    }
     bool text(const std::string& key, const std::string& value, std::size_t width, std::optional<std::string>* out) {
         if (value.size() > width)
             return fail(key + " is " + std::to_string(value.size()) + " bytes, at most " + std::to_string(width) +
@@ -168,12 +184,7 @@ struct Parser {
         }
         if (verb == "event") {
             c.kind = CommandKind::Event;
-            if (!arity(2, 2, "event HEX")) return false;
-            if (!parseHex(w[1], &c.bytes)) return fail("'" + w[1] + "' is not an even number of hex digits");
-            if (c.bytes.size() < 4 || c.bytes.size() > kMaxRawEvent)
-                return fail("an event record is 4 to " + std::to_string(kMaxRawEvent) + " bytes, not " +
-                            std::to_string(c.bytes.size()));
-            return true;
+            return arity(2, 2, "event HEX") && bytes(1, 4, kMaxRawEvent, "an event record");
         }
         if (verb == "flood") {
             c.kind = CommandKind::Flood;
@@ -188,12 +199,18 @@ struct Parser {
         }
         if (verb == "rawflood") {
             c.kind = CommandKind::RawFlood;
-            if (!arity(3, 3, "rawflood N CLASS")) return false;
-            uint32_t msgClass = 0;
-            if (!number(1, "N", &c.count) || !number(2, "CLASS", &msgClass)) return false;
+            if (!arity(3, 3, "rawflood N CLASS") || !number(1, "N", &c.count) || !msgClass(2)) return false;
             if (c.count == 0) return fail("N must be at least 1");
-            if (msgClass > 0xFFFF) return fail("CLASS is a 16-bit framework message class");
-            c.msgClass = static_cast<uint16_t>(msgClass);
+            return true;
+        }
+        if (verb == "send") {
+            c.kind = CommandKind::Send;
+            return arity(3, 3, "send CLASS HEX") && msgClass(1) && bytes(2, 1, kMaxRawBody, "a message body");
+        }
+        if (verb == "received") {
+            c.kind = CommandKind::Received;
+            if (!arity(2, 2, "received N") || !number(1, "N", &c.count)) return false;
+            if (c.count == 0) return fail("N must be at least 1");
             return true;
         }
         if (verb == "pause") {
@@ -272,7 +289,8 @@ Usage: zepsim [options]
   --scenario FILE     run the commands in FILE first, then those on stdin;
                       the file is checked whole first: with any malformed
                       line nothing runs, its errors are printed, exit code 2
-  --announce-ms MS    interval between link-up announcements (100)
+  --announce-ms MS    interval between link-up announcements (100); 0: none,
+                      a link-up goes out only by an event command
   --help              this text
 
 Environment: HUL_MFW_DIR (framework socket directory), as for every
@@ -316,6 +334,13 @@ quotes, with \" and \\ inside):
   rawflood N CLASS                send N messages of framework class CLASS
                                   with an event message's size, to measure
                                   the framework's own rate beside a flood
+  send CLASS HEX                  send HEX (1 to 4096 bytes) to the peer as
+                                  the body of one message of framework class
+                                  CLASS, as it is: from the envelope's mark
+                                  on for class 4, short or malformed alike
+  received N                      the Nth message received since the start
+                                  (the last 64 are kept): "ok received N from
+                                  HANDLE HEX", its body from the mark on
   pause MS                        wait MS milliseconds before the next line
   status                          mode, terminals per type, requests seen
   show TYPE DN                    one terminal's fields

@@ -17,6 +17,8 @@ std::atomic<Simulator*> gSimulator{nullptr};
 // A full receiver makes each send give up after the framework's bounded wait;
 // a live but slow peer gets this many of those waits before a record is lost.
 constexpr int kSendAttempts = 5;
+// Messages kept for the received command.
+constexpr std::size_t kReceivedKept = 64;
 
 void note(const std::string& text) {
     // One write a line, so notes from two threads never mix.
@@ -27,7 +29,7 @@ void note(const std::string& text) {
 }  // namespace
 
 Simulator::Simulator(GatewayState initial, SimulatorOptions options)
-    : options_(std::move(options)), state_(std::move(initial)) {}
+    : options_(std::move(options)), state_(std::move(initial)), announcing_(options_.announceMs > 0) {}
 
 Simulator::~Simulator() { leave(); }
 
@@ -43,7 +45,7 @@ HUL_RESULT Simulator::join() {
     HulMfwGetProcessHandle(nullptr, &own_);
     HulMfwRegisterCallback(ZEP_MFW_CLASS_ENVELOPE, &Simulator::onMessage);
     receiver_ = std::thread([this] { receiveLoop(); });
-    announcer_ = std::thread([this] { announceLoop(); });
+    if (options_.announceMs > 0) announcer_ = std::thread([this] { announceLoop(); });
     return 0;
 }
 
@@ -73,6 +75,8 @@ void Simulator::handleMessage(uint32_t length, const unsigned char* body, uint32
     std::lock_guard<std::mutex> lock(mutex_);
     RequestOutcome o = state_.handleRequest(body, length);
     messages_.fetch_add(1);
+    received_.push_back({sender, std::vector<unsigned char>(body, body + length)});
+    if (received_.size() > kReceivedKept) received_.pop_front();
     if (o.code < 10) requests_[o.code].fetch_add(1);
     if (o.malformed) {
         refused_.fetch_add(1);
@@ -133,15 +137,33 @@ HUL_RESULT Simulator::sendEvent(HUL_PROCESS_HANDLE to, const unsigned char* reco
     // always sent at full size, so the provider never reads beyond a message.
     zeprec::storeU32(buffer + ZEP_ENVELOPE_MARK_OFFSET, ZEP_ENVELOPE_MARK);
     std::memcpy(buffer + ZEP_ENVELOPE_CODE_OFFSET, record, length < sZepToOamEvents::kSize ? length : sZepToOamEvents::kSize);
-    HUL_RESULT rc = HUL_ERR_TIMEOUT;
-    for (int attempt = 0; attempt < kSendAttempts && rc == HUL_ERR_TIMEOUT && !stopping_.load(); ++attempt)
-        rc = HulMfwSendMessage(to, ZEP_MFW_CLASS_ENVELOPE, 0, buffer, ZEP_EVENT_BODY_LENGTH);
+    const HUL_RESULT rc = sendRaw(to, ZEP_MFW_CLASS_ENVELOPE, buffer, ZEP_EVENT_BODY_LENGTH);
     if (rc == 0) {
         sent_.fetch_add(1);
     } else {
         sendFailures_.fetch_add(1);
     }
     return rc;
+}
+
+HUL_RESULT Simulator::sendRaw(HUL_PROCESS_HANDLE to, uint16_t msgClass, unsigned char* buffer, uint32_t length) {
+    HUL_RESULT rc = HUL_ERR_TIMEOUT;
+    for (int attempt = 0; attempt < kSendAttempts && rc == HUL_ERR_TIMEOUT && !stopping_.load(); ++attempt)
+        rc = HulMfwSendMessage(to, msgClass, 0, buffer, length);
+    return rc;
+}
+
+std::string Simulator::receivedLine(uint32_t n) const {
+    const uint64_t total = messages_.load();
+    if (n > total) return "error: " + std::to_string(total) + " messages received so far";
+    if (n + received_.size() <= total)
+        return "error: message " + std::to_string(n) + " is no longer kept (the last " +
+               std::to_string(kReceivedKept) + " are)";
+    const Received& r = received_[received_.size() - (total - n) - 1];
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char b : r.body) hex += {digits[b >> 4], digits[b & 15]};
+    return "ok received " + std::to_string(n) + " from " + std::to_string(r.sender) + " " + hex;
 }
 
 std::string Simulator::sendTerminalIfActive(CallServer t, const sZepIPSetTableGet& r) {
@@ -272,17 +294,23 @@ std::string Simulator::execute(const Command& c) {
             unsigned char buffer[ZEP_ENVELOPE_MARK_OFFSET + ZEP_EVENT_BODY_LENGTH] = {};
             const auto start = std::chrono::steady_clock::now();
             uint32_t lost = 0;
-            for (uint32_t i = 0; i < c.count; ++i) {
-                HUL_RESULT rc = HUL_ERR_TIMEOUT;
-                for (int attempt = 0; attempt < kSendAttempts && rc == HUL_ERR_TIMEOUT; ++attempt)
-                    rc = HulMfwSendMessage(peer, c.msgClass, 0, buffer, ZEP_EVENT_BODY_LENGTH);
-                if (rc != 0) ++lost;
-            }
+            for (uint32_t i = 0; i < c.count; ++i)
+                if (sendRaw(peer, c.msgClass, buffer, ZEP_EVENT_BODY_LENGTH) != 0) ++lost;
             const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
                                 std::chrono::steady_clock::now() - start).count();
             return "ok rawflood " + std::to_string(c.count) + " class " + std::to_string(c.msgClass) + " in " +
                    std::to_string(us) + " us" + (lost ? " lost " + std::to_string(lost) : std::string());
         }
+        case CommandKind::Send: {
+            const HUL_PROCESS_HANDLE peer = peerHandle();
+            if (!peer) return "error: no peer '" + options_.peer + "' to send to";
+            std::vector<unsigned char> buffer(ZEP_ENVELOPE_MARK_OFFSET + c.bytes.size());
+            std::memcpy(buffer.data() + ZEP_ENVELOPE_MARK_OFFSET, c.bytes.data(), c.bytes.size());
+            const HUL_RESULT rc = sendRaw(peer, c.msgClass, buffer.data(), static_cast<uint32_t>(c.bytes.size()));
+            if (rc != 0) return "error: send failed with code " + std::to_string(rc);
+            return "ok sent " + std::to_string(c.bytes.size()) + " bytes class " + std::to_string(c.msgClass);
+        }
+        case CommandKind::Received: return receivedLine(c.count);
         case CommandKind::Pause: break;  // answered above
         case CommandKind::Status: return statusLine();
         case CommandKind::Show: {
@@ -296,7 +324,8 @@ std::string Simulator::execute(const Command& c) {
         case CommandKind::Stop: return "ok stop";
         case CommandKind::Crash: return "ok crash";
         case CommandKind::Help:
-            return "ok commands: add change delete generate mode event flood rawflood pause status show stop crash help "
+            return "ok commands: add change delete generate mode event flood rawflood send received pause status show stop "
+                   "crash help "
                    "(zepsim --help explains them)";
     }
     return "error: unknown command";

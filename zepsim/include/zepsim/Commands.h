@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "HulMfw.h"
 #include "zepsim/GatewayState.h"
 
 namespace zepsim {
@@ -22,6 +23,8 @@ enum class CommandKind {
     Event,      // event HEX                         a raw event record
     Flood,      // flood N [TYPE]                    N terminal record updates
     RawFlood,   // rawflood N CLASS                  N event-sized messages of a framework class
+    Send,       // send CLASS HEX                    one message body as it is
+    Received,   // received N                        the Nth message received, as it came
     Pause,      // pause MS
     Status,     // status
     Show,       // show TYPE DN
@@ -36,11 +39,11 @@ struct Command {
     bool typeGiven = false;  // flood: a TYPE was named
     bool modeOn = true;      // mode: false for "off"
     uint32_t dn = 0;
-    uint32_t count = 0;      // generate, flood, rawflood
-    uint16_t msgClass = 0;   // rawflood
+    uint32_t count = 0;      // generate, flood, rawflood, received
+    uint16_t msgClass = 0;   // rawflood, send
     uint32_t firstDn = 0;    // generate
     uint32_t ms = 0;         // pause
-    std::vector<unsigned char> bytes;  // event: the record from its type word on
+    std::vector<unsigned char> bytes;  // event: the record from its type word on; send: the body
     TerminalFields fields;   // add, change
 };
 
@@ -58,8 +61,10 @@ ParsedLine parseCommand(const std::string& line);
 // else in double quotes with '"' and '\' escaped by a backslash.
 std::string quoteText(const std::string& text);
 
-// Longest event record a raw event command may carry.
+// Longest event record a raw event command may carry, and longest message body
+// a send command may carry (the framework's limit).
 inline constexpr std::size_t kMaxRawEvent = sZepToOamEvents::kSize;
+inline constexpr std::size_t kMaxRawBody = HUL_MFW_MAX_BODY;
 
 // The --help text: options, commands, examples.
 const char* usageText();

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -24,7 +25,7 @@ namespace zepsim {
 struct SimulatorOptions {
     std::string name = "zep";
     std::string peer = "cimhost";
-    uint32_t announceMs = 100;
+    uint32_t announceMs = 100;  // 0: never announce
 };
 
 class Simulator {
@@ -64,11 +65,19 @@ private:
     // Sends a terminal record to the peer when its type is the active one.
     std::string sendTerminalIfActive(CallServer t, const sZepIPSetTableGet& r);
     std::string statusLine();
+    std::string receivedLine(uint32_t n) const;
+    // Sends with the bounded waits for a full receiver that every send gets.
+    HUL_RESULT sendRaw(HUL_PROCESS_HANDLE to, uint16_t msgClass, unsigned char* buffer, uint32_t length);
 
     SimulatorOptions options_;
     std::mutex mutex_;  // state_, and every send of an event
     GatewayState state_;
     uint64_t floodSequence_ = 0;  // updates sent by every flood so far
+    struct Received {
+        uint32_t sender;
+        std::vector<unsigned char> body;  // from the envelope's mark on
+    };
+    std::deque<Received> received_;  // the last kReceivedKept messages
     HUL_PROCESS_HANDLE own_ = 0;
     bool joined_ = false;
 
