@@ -132,11 +132,12 @@ int readAddress(uint32_t field, std::string& value);
 // one set-item request (code 1) for the property's item (see
 // ZepPendingRequests.h: a request that does not reach the gateway takes its
 // field back). The gateway's next settings record overwrites the cache with
-// its own view. 0, or the code of a send that failed.
+// its own view. 0, or the code of a send that failed. All take the field's
+// store and load accessors; only the text setter needs its load.
 
 // A number field: stored zero-extended, sent in the 12-byte number form.
-template <class Record>
-int writeNumber(Record& record, void (Record::*store)(uint32_t), uint32_t item, uint32_t value) {
+template <class Record, class Load>
+int writeNumber(Record& record, void (Record::*store)(uint32_t), Load, uint32_t item, uint32_t value) {
     const Record before = record;
     (record.*store)(value);
     return static_cast<int>(requestChange(ZEP_REQ_SET_SETTING_ITEM, sZepSettingItemSet::number(item, value),
@@ -163,12 +164,12 @@ uint32_t parseAddress(const std::string& text, uint32_t& address);
 // gateway as a wrong address while the client saw success. The conversion's
 // code is returned instead, and the class provider reports it as a failed
 // setter.
-template <class Record>
-int writeAddress(Record& record, void (Record::*store)(uint32_t), uint32_t item, const std::string& text) {
+template <class Record, class Load>
+int writeAddress(Record& record, void (Record::*store)(uint32_t), Load load, uint32_t item, const std::string& text) {
     uint32_t address = 0;
     const uint32_t rc = parseAddress(text, address);
     if (rc != 0) return static_cast<int>(rc);
-    return writeNumber(record, store, item, address);
+    return writeNumber(record, store, load, item, address);
 }
 
 }  // namespace zep
@@ -178,28 +179,18 @@ int writeAddress(Record& record, void (Record::*store)(uint32_t), uint32_t item,
 
 #define ZEP_SETTING_KEYS(P) P(InstanceID, std::string, RO, Key, 0, zep::kNoLimits)
 
-// How a settings record field is read and written (see ZepPropertyTable.h).
-#define ZEP_CACHED_Number(Name, Type, Access, Item)                                                     \
+// How a settings record field is read and written (see ZepPropertyTable.h):
+// through zep::readKind and zep::writeKind for the field kinds below.
+#define ZEP_CACHED_SETTING_FIELD(Kind, Name, Type, Access, Item)                                        \
     virtual int get##Name(Type& value, zep::Qualifiers&) const {                                        \
-        return zep::readNumber(m_record.get##Name(), value);                                            \
+        return zep::read##Kind(m_record.get##Name(), value);                                            \
     }                                                                                                   \
     ZEP_WHEN_##Access(virtual int set##Name(Type value) {                                               \
-        return zep::writeNumber(m_record, &Record::set##Name, Item, value);                             \
+        return zep::write##Kind(m_record, &Record::set##Name, &Record::get##Name, Item, value);         \
     })
-#define ZEP_CACHED_Text(Name, Type, Access, Item)                                                       \
-    virtual int get##Name(Type& value, zep::Qualifiers&) const {                                        \
-        return zep::readText(m_record.get##Name(), value);                                              \
-    }                                                                                                   \
-    ZEP_WHEN_##Access(virtual int set##Name(Type value) {                                               \
-        return zep::writeText(m_record, &Record::set##Name, &Record::get##Name, Item, value);           \
-    })
-#define ZEP_CACHED_Address(Name, Type, Access, Item)                                                    \
-    virtual int get##Name(Type& value, zep::Qualifiers&) const {                                        \
-        return zep::readAddress(m_record.get##Name(), value);                                           \
-    }                                                                                                   \
-    ZEP_WHEN_##Access(virtual int set##Name(Type value) {                                               \
-        return zep::writeAddress(m_record, &Record::set##Name, Item, value);                            \
-    })
+#define ZEP_CACHED_Number(...) ZEP_CACHED_SETTING_FIELD(Number, __VA_ARGS__)
+#define ZEP_CACHED_Text(...) ZEP_CACHED_SETTING_FIELD(Text, __VA_ARGS__)
+#define ZEP_CACHED_Address(...) ZEP_CACHED_SETTING_FIELD(Address, __VA_ARGS__)
 
 // X and XInstanceManager: the abstract object, whose operations answer "no
 // value" and "cannot set", in the order startChange, endChange, the listed
