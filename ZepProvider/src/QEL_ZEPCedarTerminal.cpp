@@ -44,8 +44,6 @@ public:
         return found;
     }
 
-    size_t size() const { return holders_.size(); }
-
 private:
     static uint64_t key(const unsigned char* mac) {
         uint64_t k = 0;

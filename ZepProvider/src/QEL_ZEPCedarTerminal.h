@@ -8,7 +8,6 @@
 #include "ZepTerminal.h"
 
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 // A null MOTN or BUID clears the field.
