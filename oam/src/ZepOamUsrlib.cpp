@@ -57,6 +57,11 @@ std::atomic<bool> bLocalMfwInitialized{false};
 // the listener normally runs until the process ends, through static
 // destruction.
 struct LinkSync {
+    // Held while an event reaches the handlers, so that they see one event at
+    // a time and in the order the link lived it: a link-down is delivered to
+    // every handler before a new gateway's link-up is taken. Taken before
+    // mutex, never while holding it.
+    std::mutex delivery;
     std::mutex mutex;
     std::condition_variable changed;
     bool stopListener = false;  // guarded by mutex
@@ -101,6 +106,7 @@ void raiseLinkDown() {
 // Raises the link-down for a link that went up but lost its gateway before a
 // listener was started; a running listener reports losses itself.
 void reportLossBeforeListening() {
+    std::lock_guard<std::mutex> deliver(linkSync().delivery);
     {
         std::lock_guard<std::mutex> lock(linkSync().mutex);
         if (l.listenerTask.load() != 0 || linkSync().stopListener) return;
@@ -193,6 +199,9 @@ void ListenForMessages(void*) {
         if (waitForNextPoll()) return endOnStop();
     }
     bool stopping = false;
+    // No message from the next gateway reaches the handlers between the link
+    // going down and every handler having heard of it.
+    std::unique_lock<std::mutex> deliver(linkSync().delivery);
     {
         std::lock_guard<std::mutex> lock(linkSync().mutex);
         stopping = linkSync().stopListener;
@@ -203,8 +212,12 @@ void ListenForMessages(void*) {
             releaseListenerHandle(self);
         }
     }
-    if (stopping) return endOnStop();
+    if (stopping) {
+        deliver.unlock();
+        return endOnStop();
+    }
     raiseLinkDown();
+    deliver.unlock();
     listenerDone();
 }
 
@@ -247,6 +260,7 @@ void ZepOamUsrlibCallback(uint16_t, uint32_t length, void* message, uint32_t) {
     unsigned char* bytes = static_cast<unsigned char*>(message);
     const uint32_t type = zeprec::loadU32(bytes + kEventOffset);
     const uint32_t sender = zeprec::loadU32(bytes + kSenderOffset);
+    std::lock_guard<std::mutex> deliver(linkSync().delivery);
     if (l.linkUp.load() == 0) {
         l.gatewayProcess.store(sender);
         if (type == ZEP_EVT_LINK_UP) l.linkUp.store(1);

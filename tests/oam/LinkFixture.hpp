@@ -10,6 +10,7 @@
 #include <dirent.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -58,12 +59,26 @@ inline std::atomic<bool> answerLinkUp{false};
 // Every handler writes "slot <n> saw <type>" to the operational log.
 inline std::atomic<bool> logEachEvent{false};
 
+// While held, slot 0 stays inside its link-down handler (at most a minute).
+inline std::mutex holdMutex;
+inline std::condition_variable holdReleased;
+inline bool holdLinkDown = false;  // guarded by holdMutex
+inline void setHoldLinkDown(bool hold) {
+    std::lock_guard<std::mutex> lock(holdMutex);
+    holdLinkDown = hold;
+    holdReleased.notify_all();
+}
+
 template <int N>
 void handler(sZepToOamEvents* event) {
     const uint32_t type = event->getType();
     {
         std::lock_guard<std::mutex> lock(seenMutex);
         seen.push_back({N, type});
+    }
+    if (N == 0 && type == ZEP_EVT_LINK_DOWN) {
+        std::unique_lock<std::mutex> lock(holdMutex);
+        holdReleased.wait_for(lock, std::chrono::minutes(1), [] { return !holdLinkDown; });
     }
     if (logEachEvent.load()) {
         const std::string text = "slot " + std::to_string(N) + " saw " + std::to_string(type);
@@ -109,6 +124,7 @@ protected:
         logEachEvent.store(false);
     }
     void TearDown() override {
+        setHoldLinkDown(false);
         for (ZepOamEventHandler h : handlers) ZepOamResetCallback(h);
         for (; users_ > 0; --users_) ZepOamShutdown();
     }

@@ -76,5 +76,41 @@ TEST_F(GatewayCrashTest, FiftyCrashesEachRaiseOneLinkDownAndLeaveNothingBehind) 
               logtest::countText(logTexts(), "Trying to connect to zep...!!!"));
 }
 
+TEST_F(GatewayCrashTest, ANewGatewaysLinkUpWaitsUntilEveryHandlerHasHeardTheLinkDown) {
+    answerLinkUp.store(true);
+    init();
+    registerSeven();
+    auto zep = startAnnouncingGateway();
+    ASSERT_TRUE(waitConnected(1));
+    ASSERT_TRUE(askedForTheMode(*zep));
+
+    // The first handler is still emptying its cache when the next gateway
+    // has already announced itself, more than once.
+    clearSeen();
+    setHoldLinkDown(true);
+    zep->kill();
+    ASSERT_TRUE(testsupport::waitUntil([] { return countSeen(ZEP_EVT_LINK_DOWN) == 1; }));
+    zep = startAnnouncingGateway();
+    // (A mode request now would already be an answer to the new link.)
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        const auto s = zep->status();
+        return std::stoi(s.at("linkups")) >= 3 || std::stoi(s.at("req7")) > 0;
+    }));
+    EXPECT_EQ(0u, zep->counter("req7")) << "the new link was answered while the old one was being taken down";
+    setHoldLinkDown(false);
+
+    ASSERT_TRUE(waitConnected(2));
+    ASSERT_TRUE(askedForTheMode(*zep));
+    ASSERT_TRUE(testsupport::waitUntil([] { return countSeen(ZEP_EVT_LINK_UP) >= 7; }));
+    // Every handler heard the loss, and only then the new link.
+    const auto events = seenEvents();
+    std::vector<uint32_t> types;
+    for (const Seen& s : events) types.push_back(s.type);
+    const std::vector<uint32_t> downs(7, ZEP_EVT_LINK_DOWN);
+    ASSERT_GE(types.size(), 14u);
+    EXPECT_EQ(downs, std::vector<uint32_t>(types.begin(), types.begin() + 7));
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5, 6}), slotsThatSaw(ZEP_EVT_LINK_DOWN));
+}
+
 }  // namespace
 }  // namespace linktest
